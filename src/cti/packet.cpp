@@ -1,0 +1,41 @@
+#include "cti/packet.h"
+
+#include "cti/link.h"
+#include "host/log.h"
+#include "host/text.h"
+
+namespace veltrane::cti {
+
+std::string BuildPacket(std::string_view kind, std::string_view marker, std::string_view body) {
+    std::string packet = "|LINK|";
+    packet += kind;
+    if (kind.size() < 10) packet.append(10 - kind.size(), ' ');
+    packet += '|';
+    packet += marker;
+    packet += '|';
+    packet += ZeroPadded(static_cast<long long>(body.size()), 4);
+    packet += '|';
+    packet += body;
+    return packet;
+}
+
+std::string SendCtiPacket(Library& lib, const std::string& packet) {
+    if (!IsConnected(lib)) {
+        ConnectCti(lib);
+        return "CTI disconnect";
+    }
+    bool sent = false;
+    try {
+        WriteLog(lib, Contains(packet, "|C|") ? "Connect Send" : "CTI SEND", packet);
+        sent = lib.os.socket.send(packet + "\r\n");
+    } catch (...) {
+        sent = false;
+    }
+    if (!sent) {
+        ConnectCti(lib);
+        return "Except CTI SEND";
+    }
+    return {};
+}
+
+}  // namespace veltrane::cti

@@ -1,0 +1,33 @@
+// The process-wide settings record and the state kept beside it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace veltrane {
+
+// Text fields hold 8-bit ANSI text. The upper-case fields are the INI keys
+// they are read from and written to.
+struct TCONFIG_INFO {
+    std::string BasePath;  // always ends in "\"
+    std::int32_t CtiAddressIndex = 0;
+    std::string CTI_IPs;
+    std::int32_t CTI_PORT = 0;
+    std::int32_t DLL_TIME = 0;      // silence moment, seconds since 1970 on the local clock
+    std::string NextCheckTime;      // the same moment as "YYYYMMDDHHNNSS"
+    std::string IS_POPUP_SHOW;      // exactly "N" suppresses every alert
+    std::int32_t POPUP_SHOW_TIME = 0;
+    std::string IS_CALLOUT_POP;     // kept and written back, nothing else
+    std::string WIN_CAPTION;
+    std::string MAC_ADDR;
+    std::string REG_PHONE;
+    std::string PHONE_NO;
+    std::string LoginId;            // memory only
+    std::string LoginPassword;      // memory only
+    std::string GUEST_PHONE;
+    std::string CallState;          // "L", "1".."3", "C", "S", "B", "R" or empty
+    std::int32_t WEB_PORT = 0;
+    std::string WebPopupUrl;
+};
+
+}  // namespace veltrane

@@ -1,0 +1,29 @@
+// The library's whole state, owned by the thread that called DLL_START.
+// Every operation of the core takes it; nothing here is locked, because
+// only that thread ever touches it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cti/link_state.h"
+#include "host/config_info.h"
+#include "host/platform.h"
+
+namespace veltrane {
+
+struct Library {
+    explicit Library(Platform& platform) : os(platform) {}
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    Platform& os;
+    TCONFIG_INFO config;
+    std::string CurrentMac;
+    bool Started = false;
+    bool Finished = false;
+    std::int32_t ReconnectCount = 0;
+    cti::LinkState link;
+};
+
+}  // namespace veltrane

@@ -1,0 +1,137 @@
+// The operating system as the portable core sees it. The Win32 layer
+// implements these for the DLL; tests implement them with fakes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/local_time.h"
+
+namespace veltrane {
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual LocalTime now() = 0;
+};
+
+// Private-profile INI files.
+class IniStore {
+public:
+    virtual ~IniStore() = default;
+    virtual std::string read(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& fallback) = 0;
+    // Replaces one key's line, creating the file when missing. False on failure.
+    virtual bool write(const std::string& file, const std::string& section, const std::string& key,
+                       const std::string& value) = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Creates a folder and its missing parents; true when it exists afterwards.
+    virtual bool createFolders(const std::string& path) = 0;
+    // Opens (or creates), appends, closes. False when nothing could be written.
+    virtual bool appendToFile(const std::string& path, std::string_view bytes) = 0;
+};
+
+// The host program: its callback and its window.
+class HostLink {
+public:
+    virtual ~HostLink() = default;
+    // Calls the host's callback; does nothing when the host gave none.
+    virtual void callback(const std::string& text) = 0;
+    // WM_COPYDATA to the host window, when there is one.
+    virtual void copyData(const std::string& text) = 0;
+    virtual void findHostWindow(const std::string& title) = 0;
+};
+
+struct AlertContent {
+    std::string header;
+    std::string message;
+    std::int32_t durationMs = 0;  // 0: stays until closed or replaced
+    bool tall = false;            // 200 pixels high instead of 120
+};
+
+// The owner thread's user interface.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Runs the window messages waiting for the calling thread.
+    virtual void pumpMessages() = 0;
+    // Shows the alert popup, replacing the one on screen; never blocks.
+    virtual void showAlert(const AlertContent& alert) = 0;
+};
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual void start(std::int32_t milliseconds) = 0;
+    virtual void stop() = 0;
+    virtual bool active() const = 0;
+};
+
+enum class SocketState { Closed, Opening, Connected };
+
+// The CTI client socket. Its events (connect, disconnect, read, error) reach
+// the core as calls of the cti:: handlers on the owner thread.
+class CtiSocket {
+public:
+    virtual ~CtiSocket() = default;
+    // Starts connecting in the background. False when the attempt cannot be
+    // started at all; the socket is closed then and no event follows.
+    virtual bool open(const std::string& host, std::int32_t port) = 0;
+    // Closes an open or opening socket and runs the disconnect event before
+    // returning. Does nothing when already closed.
+    virtual void close() = 0;
+    virtual SocketState state() const = 0;
+    // Hands bytes to the socket in order; what cannot be written now is sent
+    // when the socket can write again. False when they were not taken.
+    virtual bool send(std::string_view bytes) = 0;
+    virtual std::string remoteAddress() const = 0;  // dotted decimal
+    virtual std::int32_t remotePort() const = 0;    // 0 when unknown
+};
+
+// The local HTTP command server; requests reach web::HTTPServerCommandGet.
+class CommandServer {
+public:
+    virtual ~CommandServer() = default;
+    virtual bool listening() const = 0;
+    // Starts listening; on failure `error` says why.
+    virtual bool listen(std::int32_t port, std::string& error) = 0;
+    virtual void stop() = 0;
+};
+
+// A browser window that posts a form.
+class Browser {
+public:
+    virtual ~Browser() = default;
+    // Opens a window and posts `body` to `url`; false when any step failed.
+    virtual bool post(const std::string& url, const std::string& body) = 0;
+};
+
+class SystemInfo {
+public:
+    virtual ~SystemInfo() = default;
+    // MAC address text of the first adapter, or the system's error text.
+    virtual std::string macAddress() = 0;
+    // Ends the host process at once; does not return in the DLL.
+    virtual void endProcess(unsigned exitCode) = 0;
+};
+
+struct Platform {
+    Clock& clock;
+    IniStore& ini;
+    FileSystem& files;
+    HostLink& host;
+    Desktop& desktop;
+    Timer& timerConn;
+    Timer& connectPause;  // delays a new CTI attempt while no address accepts
+    CtiSocket& socket;
+    CommandServer& httpServer;
+    Browser& browser;
+    SystemInfo& system;
+};
+
+}  // namespace veltrane

@@ -1,0 +1,81 @@
+#include "host/text.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace veltrane {
+
+namespace {
+bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::optional<std::int32_t> ParseDigits(std::string_view digits, bool negative, int base) {
+    if (digits.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    const std::uint64_t limit = negative ? 2147483648ULL : 2147483647ULL;
+    if (value > limit) return std::nullopt;
+    long long signedValue = negative ? -static_cast<long long>(value) : static_cast<long long>(value);
+    return static_cast<std::int32_t>(signedValue);
+}
+}  // namespace
+
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+bool IsBlank(std::string_view text) { return TrimView(text).empty(); }
+
+FieldSplit SplitField(char delimiter, std::string_view text) {
+    text = TrimView(text);
+    if (!text.empty() && text.front() == delimiter) text.remove_prefix(1);
+    const auto at = text.find(delimiter);
+    if (at == std::string_view::npos || at == 0) return {};
+    return {std::string(text.substr(0, at)), std::string(text.substr(at + 1))};
+}
+
+std::string FieldReader::next() {
+    FieldSplit split = SplitField('|', rest_);
+    rest_ = std::move(split.rest);
+    return std::move(split.field);
+}
+
+std::optional<std::int32_t> ParseInt(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    for (char c : text)
+        if (c < '0' || c > '9') return std::nullopt;
+    return ParseDigits(text, negative, 10);
+}
+
+std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::string_view digits = text.substr(2);
+        for (char c : digits) {
+            const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            if (!hex) return std::nullopt;
+        }
+        return ParseDigits(digits, false, 16);
+    }
+    return ParseInt(text);
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string ZeroPadded(long long value, int digits) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.*lld", digits, value);
+    return buffer;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,50 @@
+// Text helpers shared by every subsystem. All text is 8-bit ANSI bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace veltrane {
+
+// Removes characters with codes 0 to 32 from both ends.
+std::string_view TrimView(std::string_view text);
+std::string Trim(std::string_view text);
+
+// Empty after trimming.
+bool IsBlank(std::string_view text);
+
+// One field split off a "|"-separated line. The text is trimmed and one
+// leading delimiter dropped; a field must end with the delimiter to be read,
+// so a text without one, or starting with a second one, gives two empties.
+struct FieldSplit {
+    std::string field;
+    std::string rest;
+};
+FieldSplit SplitField(char delimiter, std::string_view text);
+
+// Reads fields one after another, each from what the previous split left.
+class FieldReader {
+public:
+    explicit FieldReader(std::string_view text) : rest_(text) {}
+    std::string next();
+    const std::string& rest() const { return rest_; }
+
+private:
+    std::string rest_;
+};
+
+// A decimal integer with optional leading blanks and sign, within 32 bits.
+std::optional<std::int32_t> ParseInt(std::string_view text);
+
+// An INI integer: decimal, or hexadecimal after "0x"/"0X" when the value is
+// longer than two characters.
+std::optional<std::int32_t> ParseIniInteger(std::string_view text);
+
+bool Contains(std::string_view text, std::string_view part);
+
+// printf-style "%.4d": at least `digits` digits, zero-padded, sign first.
+std::string ZeroPadded(long long value, int digits);
+
+}  // namespace veltrane

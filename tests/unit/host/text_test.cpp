@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "host/text.h"
+
+namespace veltrane {
+namespace {
+
+TEST(Trim, RemovesControlCharactersAndSpacesAtBothEnds) {
+    EXPECT_EQ(Trim(std::string("\t\r\n \x01x y\0 ", 10)), "x y");
+    EXPECT_EQ(Trim("   "), "");
+    EXPECT_TRUE(IsBlank(" \t\r\n"));
+    EXPECT_FALSE(IsBlank(" a "));
+    // Bytes above 127 (CP949 lead bytes) are text, never trimmed.
+    EXPECT_EQ(Trim("\xB0\xA1 "), "\xB0\xA1");
+}
+
+TEST(SplitField, ReadsFieldsThatEndWithTheDelimiter) {
+    FieldSplit s = SplitField('|', " |login|success|0212|");
+    EXPECT_EQ(s.field, "login");
+    EXPECT_EQ(s.rest, "success|0212|");
+}
+
+TEST(SplitField, LastFieldWithoutDelimiterIsLost) {
+    FieldSplit s = SplitField('|', "socket disconnect");
+    EXPECT_EQ(s.field, "");
+    EXPECT_EQ(s.rest, "");
+}
+
+TEST(SplitField, OneEmptyFieldIsPassedOverTwoEndTheText) {
+    FieldSplit one = SplitField('|', "|message|");
+    EXPECT_EQ(one.field, "message");
+    FieldSplit two = SplitField('|', "||message|");
+    EXPECT_EQ(two.field, "");
+    EXPECT_EQ(two.rest, "");
+}
+
+TEST(SplitField, FieldIsNotTrimmedButTheTextIs) {
+    FieldSplit s = SplitField('|', "  CALL      |R|");
+    EXPECT_EQ(s.field, "CALL      ");
+    FieldReader reader("a|  b |c");
+    EXPECT_EQ(reader.next(), "a");
+    EXPECT_EQ(reader.next(), "b ");
+    EXPECT_EQ(reader.next(), "");
+}
+
+TEST(ParseInt, AcceptsDecimalWithinThirtyTwoBits) {
+    EXPECT_EQ(ParseInt("0013"), 13);
+    EXPECT_EQ(ParseInt(" -5"), -5);
+    EXPECT_EQ(ParseInt("2147483647"), 2147483647);
+    EXPECT_EQ(ParseInt("-2147483648"), -2147483647 - 1);
+    EXPECT_FALSE(ParseInt("2147483648"));
+    EXPECT_FALSE(ParseInt("99999999999999999999999"));
+    EXPECT_FALSE(ParseInt(""));
+    EXPECT_FALSE(ParseInt("-"));
+    EXPECT_FALSE(ParseInt("12 "));
+    EXPECT_FALSE(ParseInt("abcd"));
+    EXPECT_FALSE(ParseInt("0x10"));
+}
+
+TEST(ParseIniInteger, ReadsZeroXPrefixAsHexadecimal) {
+    EXPECT_EQ(ParseIniInteger("0x2FB9"), 12217);
+    EXPECT_EQ(ParseIniInteger("0X10"), 16);
+    EXPECT_EQ(ParseIniInteger("0x7fffffff"), 2147483647);
+    EXPECT_FALSE(ParseIniInteger("0x"));
+    EXPECT_FALSE(ParseIniInteger("0xG1"));
+    EXPECT_FALSE(ParseIniInteger("0x100000000"));
+    EXPECT_EQ(ParseIniInteger("12209"), 12209);
+    EXPECT_FALSE(ParseIniInteger("12209abc"));
+}
+
+TEST(ZeroPadded, PadsToAtLeastTheDigitsGiven) {
+    EXPECT_EQ(ZeroPadded(13, 4), "0013");
+    EXPECT_EQ(ZeroPadded(0, 4), "0000");
+    EXPECT_EQ(ZeroPadded(100000, 4), "100000");
+    EXPECT_EQ(ZeroPadded(7, 2), "07");
+}
+
+}  // namespace
+}  // namespace veltrane

@@ -1,0 +1,164 @@
+#include "support/fake_platform.h"
+
+#include "cti/link.h"
+#include "host/lifecycle.h"
+
+namespace veltrane::testing {
+
+std::string FakeIni::read(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& fallback) {
+    auto f = files.find(file);
+    if (f == files.end()) return fallback;
+    auto v = f->second.find({section, key});
+    return v == f->second.end() ? fallback : v->second;
+}
+
+bool FakeIni::write(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& value) {
+    if (readOnly.count(file)) return false;
+    files[file][{section, key}] = value;
+    writes.push_back(section + "/" + key + "=" + value);
+    return true;
+}
+
+bool FakeIni::has(const std::string& file, const std::string& section, const std::string& key) const {
+    auto f = files.find(file);
+    return f != files.end() && f->second.count({section, key}) > 0;
+}
+
+std::string FakeIni::value(const std::string& file, const std::string& section, const std::string& key) const {
+    auto f = files.find(file);
+    if (f == files.end()) return {};
+    auto v = f->second.find({section, key});
+    return v == f->second.end() ? std::string() : v->second;
+}
+
+bool FakeFiles::createFolders(const std::string& path) {
+    if (failFolders) return false;
+    folders.insert(path);
+    return true;
+}
+
+bool FakeFiles::appendToFile(const std::string& path, std::string_view bytes) {
+    if (failAppends) return false;
+    contents[path].append(bytes);
+    appendOrder.push_back(path);
+    appended.emplace_back(bytes);
+    return true;
+}
+
+void FakeHost::callback(const std::string& text) {
+    callbacks.push_back(text);
+    if (onCallback) onCallback(text);
+}
+
+void FakeDesktop::pumpMessages() {
+    ++pumps;
+    if (onPump) {
+        // Events run once per pump, as queued messages do.
+        auto events = std::move(onPump);
+        onPump = nullptr;
+        events();
+    }
+}
+
+bool FakeSocket::open(const std::string& host, std::int32_t p) {
+    opens.emplace_back(host, p);
+    if (refuseOpen || host.empty()) return false;
+    current = SocketState::Opening;
+    openedPort = p;
+    port = 0;
+    return true;
+}
+
+void FakeSocket::close() {
+    if (current == SocketState::Closed) return;
+    current = SocketState::Closed;
+    cti::CTISocketDisconnect(*lib);
+}
+
+bool FakeSocket::send(std::string_view bytes) {
+    if (refuseSend) return false;
+    packets.emplace_back(bytes);
+    return true;
+}
+
+void FakeSocket::acceptConnection() {
+    current = SocketState::Connected;
+    port = openedPort;
+    cti::CTISocketConnect(*lib);
+}
+
+void FakeSocket::serverCloses() {
+    if (current == SocketState::Closed) return;
+    current = SocketState::Closed;
+    cti::CTISocketDisconnect(*lib);
+}
+
+void FakeSocket::receive(std::string_view bytes) { cti::CTISocketRead(*lib, bytes); }
+
+bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
+    ++listens;
+    if (!failure.empty()) {
+        error = failure;
+        return false;
+    }
+    active = true;
+    port = p;
+    return true;
+}
+
+TestLibrary::TestLibrary()
+    : platform{clock, ini, files, host, desktop, timerConn, connectPause, socket, httpServer, browser, system},
+      lib(platform) {
+    socket.lib = &lib;
+}
+
+void TestLibrary::start(const std::string& ctiAddresses) {
+    ini.set(configFile(), "Connect", "CTI_IPs", ctiAddresses);
+    DLL_START(lib, kBase, "Host Window");
+    clearRecords();
+}
+
+void TestLibrary::startConnected(const std::string& phoneNo) {
+    start();
+    socket.acceptConnection();
+    lib.config.PHONE_NO = phoneNo;
+    clearRecords();
+}
+
+std::vector<std::string> TestLibrary::logLines() const {
+    std::vector<std::string> lines;
+    for (const std::string& bytes : files.appended) {
+        std::string line = bytes;
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
+        if (line.size() >= 21 && line[0] == '[') line.erase(0, 21);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> TestLibrary::alerts() const {
+    std::vector<std::string> result;
+    for (const AlertContent& alert : desktop.alerts) {
+        std::string message = alert.message;
+        if (message.rfind("\r\r", 0) == 0) message.erase(0, 2);
+        if (auto end = message.rfind("\r\r\r["); end != std::string::npos) message.resize(end);
+        result.push_back(alert.header + "=>" + message);
+    }
+    return result;
+}
+
+void TestLibrary::clearRecords() {
+    host.callbacks.clear();
+    host.copies.clear();
+    desktop.alerts.clear();
+    files.appended.clear();
+    files.appendOrder.clear();
+    ini.writes.clear();
+    socket.packets.clear();
+    socket.opens.clear();
+    browser.posts.clear();
+}
+
+}  // namespace veltrane::testing

@@ -1,0 +1,188 @@
+// Fakes of the operating system for the native tests of the core, and a
+// library wired to them. Each fake records what the core asked of it.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/library.h"
+
+namespace veltrane::testing {
+
+class FakeClock : public Clock {
+public:
+    LocalTime time{2026, 12, 9, 10, 30, 0};
+    LocalTime now() override { return time; }
+    void advance(int seconds) { time = FromSecondsSince1970(SecondsSince1970(time) + seconds); }
+};
+
+class FakeIni : public IniStore {
+public:
+    using Key = std::pair<std::string, std::string>;  // section, key
+    std::map<std::string, std::map<Key, std::string>> files;
+    std::set<std::string> readOnly;   // files whose writes fail
+    std::vector<std::string> writes;  // "section/key=value", in order
+
+    std::string read(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& fallback) override;
+    bool write(const std::string& file, const std::string& section, const std::string& key,
+               const std::string& value) override;
+    void set(const std::string& file, const std::string& section, const std::string& key, const std::string& value) {
+        files[file][{section, key}] = value;
+    }
+    bool has(const std::string& file, const std::string& section, const std::string& key) const;
+    std::string value(const std::string& file, const std::string& section, const std::string& key) const;
+};
+
+class FakeFiles : public FileSystem {
+public:
+    std::set<std::string> folders;
+    std::map<std::string, std::string> contents;
+    std::vector<std::string> appendOrder;  // paths, one per append
+    std::vector<std::string> appended;     // bytes, one per append
+    bool failFolders = false;
+    bool failAppends = false;
+
+    bool createFolders(const std::string& path) override;
+    bool appendToFile(const std::string& path, std::string_view bytes) override;
+};
+
+class FakeHost : public HostLink {
+public:
+    std::vector<std::string> callbacks;
+    std::vector<std::string> copies;
+    std::string windowTitle;
+    int windowLookups = 0;
+    std::function<void(const std::string&)> onCallback;  // the host's reaction
+
+    void callback(const std::string& text) override;
+    void copyData(const std::string& text) override { copies.push_back(text); }
+    void findHostWindow(const std::string& title) override {
+        windowTitle = title;
+        ++windowLookups;
+    }
+};
+
+class FakeDesktop : public Desktop {
+public:
+    std::vector<AlertContent> alerts;
+    int pumps = 0;
+    std::function<void()> onPump;  // events that run while messages are pumped
+
+    void pumpMessages() override;
+    void showAlert(const AlertContent& alert) override { alerts.push_back(alert); }
+};
+
+class FakeTimer : public Timer {
+public:
+    bool running = false;
+    std::int32_t interval = 0;
+    int starts = 0;
+    void start(std::int32_t milliseconds) override {
+        running = true;
+        interval = milliseconds;
+        ++starts;
+    }
+    void stop() override { running = false; }
+    bool active() const override { return running; }
+};
+
+class FakeSocket : public CtiSocket {
+public:
+    Library* lib = nullptr;
+    SocketState current = SocketState::Closed;
+    std::vector<std::pair<std::string, std::int32_t>> opens;
+    std::vector<std::string> packets;  // one entry per send
+    bool refuseOpen = false;
+    bool refuseSend = false;
+    std::string address = "127.0.0.1";
+    std::int32_t port = 0;         // of the connection made, 0 before
+    std::int32_t openedPort = 0;   // of the attempt in progress
+
+    bool open(const std::string& host, std::int32_t port) override;
+    void close() override;
+    SocketState state() const override { return current; }
+    bool send(std::string_view bytes) override;
+    std::string remoteAddress() const override { return address; }
+    std::int32_t remotePort() const override { return port; }
+
+    // What the server side of a test does.
+    void acceptConnection();  // the pending attempt connects
+    void serverCloses();
+    void receive(std::string_view bytes);
+};
+
+class FakeCommandServer : public CommandServer {
+public:
+    bool active = false;
+    std::int32_t port = 0;
+    int listens = 0;
+    std::string failure;  // non-empty: listen fails with it
+
+    bool listening() const override { return active; }
+    bool listen(std::int32_t p, std::string& error) override;
+    void stop() override { active = false; }
+};
+
+class FakeBrowser : public Browser {
+public:
+    std::vector<std::pair<std::string, std::string>> posts;  // url, body
+    bool fail = false;
+    bool post(const std::string& url, const std::string& body) override {
+        posts.emplace_back(url, body);
+        return !fail;
+    }
+};
+
+class FakeSystem : public SystemInfo {
+public:
+    std::string mac = "00-1A-2B-3C-4D-5E";
+    std::vector<unsigned> exitCodes;
+    std::string macAddress() override { return mac; }
+    void endProcess(unsigned exitCode) override { exitCodes.push_back(exitCode); }
+};
+
+struct Fakes {
+    FakeClock clock;
+    FakeIni ini;
+    FakeFiles files;
+    FakeHost host;
+    FakeDesktop desktop;
+    FakeTimer timerConn;
+    FakeTimer connectPause;
+    FakeSocket socket;
+    FakeCommandServer httpServer;
+    FakeBrowser browser;
+    FakeSystem system;
+};
+
+// A library wired to fakes, with the base folder C:\Base\.
+class TestLibrary : public Fakes {
+public:
+    static constexpr const char* kBase = "C:\\Base\\";
+
+    TestLibrary();
+    Platform platform;
+    Library lib;
+
+    std::string configFile() const { return std::string(kBase) + "config.ini"; }
+    std::string userFile() const { return std::string(kBase) + "config_user.ini"; }
+
+    // config.ini with one CTI address, then DLL_START; clears what it recorded.
+    void start(const std::string& ctiAddresses = "127.0.0.1");
+    // start() and a connected link with PHONE_NO set.
+    void startConnected(const std::string& phoneNo = "0212345678");
+
+    const std::vector<std::string>& events() const { return host.callbacks; }
+    // Log lines without their time stamp, in the order written.
+    std::vector<std::string> logLines() const;
+    // Alert headers and messages as "header=>message".
+    std::vector<std::string> alerts() const;
+    void clearRecords();
+};
+
+}  // namespace veltrane::testing
