@@ -52,10 +52,18 @@ void SendLogin(Library& lib, const std::string& loginId, const std::string& pass
         NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|disconnect|");
         return;
     }
-    const std::string body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(loginId) + "|" + Trim(password) + "|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("LOGIN", "R", body)));
-    // The empty third field is what hosts have always parsed.
-    if (!result.empty()) NotifyHost(lib, "login|fail||" + lib.config.PHONE_NO + "|" + result + "|");
+    const std::string secret = Trim(password);
+    const std::string packet =
+        cti::BuildPacket("LOGIN", "R", "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(loginId) + "|" + secret + "|");
+    // The log file is readable by every user: it never shows the password,
+    // which is the packet's last field.
+    std::string logged = packet;
+    logged.replace(packet.size() - secret.size() - 1, secret.size(), "********");
+    // Framed before sending, like the other builders. The empty third field
+    // is what hosts have always parsed.
+    const std::string event = "login|fail||" + c.PHONE_NO + "|";
+    const std::string result = Trim(cti::SendCtiPacket(lib, packet, &logged));
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
 void SendLogout(Library& lib) {

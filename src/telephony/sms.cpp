@@ -75,8 +75,9 @@ void SendSmsAck(Library& lib, const std::string& sender) {
         return;
     }
     const std::string body = "S|" + phoneNo + "|" + sender + "||";
+    const std::string event = "sms|fail|" + phoneNo + "|" + sender + "|read|";
     const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("SMS", "S", body)));
-    if (!result.empty()) NotifyHost(lib, "sms|fail|" + lib.config.PHONE_NO + "|" + sender + "|read|" + result + "|");
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
 }  // namespace veltrane::telephony

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "account/login.h"
 
 #include "account/registration.h"
@@ -78,6 +79,10 @@ TEST_F(Login, StoresLogsAndSendsTrimmedValuesButNeverLogsThePassword) {
     const Vec log = commandLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.front(), "0311112222 PC_LOGIN => [Phone:0311112222]agent / ********");
+    for (const std::string& line : t.logLines()) EXPECT_EQ(line.find("s3cret"), std::string::npos) << line;
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        "0311112222 CTI SEND => |LINK|LOGIN     |R|0044|R|0311112222|00-1A-2B-3C-4D-5E|agent|********|"),
+              log.end());
     EXPECT_TRUE(t.events().empty());
 }
 
