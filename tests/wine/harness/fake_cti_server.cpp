@@ -6,19 +6,20 @@
 
 namespace veltrane::wine {
 
-FakeCtiServer::FakeCtiServer() {
+FakeCtiServer::FakeCtiServer(const char* address, int port) {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
     listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    bound.sin_port = ::htons(static_cast<u_short>(port));
+    if (::inet_pton(AF_INET, address, &bound.sin_addr) != 1 ||
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0 ||
         ::listen(listener_, 8) != 0)
         throw std::runtime_error("fake CTI server cannot listen");
-    int length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ::ntohs(address.sin_port);
+    int length = sizeof bound;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &length);
+    port_ = ::ntohs(bound.sin_port);
     thread_ = std::thread([this] { serve(); });
 }
 

@@ -17,7 +17,9 @@ namespace veltrane::wine {
 
 class FakeCtiServer {
 public:
-    FakeCtiServer();
+    // Listens on `address` (another loopback address, such as 127.0.0.2,
+    // stands for a second server) and `port` (0: one the system picks).
+    explicit FakeCtiServer(const char* address = "127.0.0.1", int port = 0);
     ~FakeCtiServer();
     FakeCtiServer(const FakeCtiServer&) = delete;
     FakeCtiServer& operator=(const FakeCtiServer&) = delete;

@@ -1,0 +1,95 @@
+// A server that floods the link for seconds: the host keeps getting events,
+// the exports keep working, and no packet is lost or mangled.
+#include <atomic>
+#include <cstdio>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness/cti_fixture.h"
+
+namespace veltrane::wine {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class CtiFlood : public ConnectedHostTest {};
+
+TEST_F(CtiFlood, HostKeepsReceivingAndTheExportsStayResponsive) {
+    startConnected();
+    const std::string words[] = {"dialing", "calling", "callfinish"};
+    std::string batch;
+    std::vector<std::string> expected;
+    for (int status = 1; status <= 3; ++status) {
+        batch += ServerPacket("CALL", "S", std::to_string(status) + "|0212345678|0311112222|S|");
+        expected.push_back(Event("call|success|0212345678|0311112222|" + words[status - 1] + "|S||"));
+    }
+    for (int i = 0; i < 6; ++i) batch += batch;  // 192 packets a write
+    constexpr int kPacketsPerWrite = 192;
+
+    std::atomic<long> delivered{0};
+    std::atomic<long> mangled{0};
+    host.onCallback = [&](const std::string& text) {
+        if (text.rfind(Event("call|"), 0) != 0) return;
+        if (text != expected[static_cast<std::size_t>(delivered % 3)]) ++mangled;
+        ++delivered;
+    };
+
+    // The server writes as fast as the link takes it, keeping at most this
+    // many packets ahead of the host so that the end of the flood is near.
+    constexpr long kAhead = 20000;
+    std::atomic<long> sent{0};
+    std::atomic<bool> flooding{true};
+    const auto start = Clock::now();
+    std::thread flood([&] {
+        while (Clock::now() - start < 3s) {
+            if (sent - delivered > kAhead) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
+            if (!server.send(batch)) break;
+            sent += kPacketsPerWrite;
+            std::this_thread::sleep_for(1ms);  // lets the server's reader take its turn
+        }
+        flooding = false;
+    });
+
+    std::vector<long> perHalfSecond;
+    std::vector<Clock::duration> exportTimes;
+    std::vector<Clock::time_point> dialed;
+    long before = 0;
+    for (int slice = 1; flooding; ++slice) {
+        host.waitFor([&] { return !flooding; }, 500ms);
+        if (!flooding) break;
+        perHalfSecond.push_back(delivered - before);
+        before = delivered;
+        if (slice % 2 == 0) {
+            const auto called = Clock::now();
+            host.call("DIAL", {L"0311112222"});
+            exportTimes.push_back(Clock::now() - called);
+            dialed.push_back(called);
+        }
+    }
+    flood.join();
+    const long total = sent;
+    const bool drained = host.waitFor([&] { return delivered >= total; }, 8s);
+
+    ASSERT_GE(perHalfSecond.size(), 4u);
+    for (std::size_t i = 0; i < perHalfSecond.size(); ++i) EXPECT_GT(perHalfSecond[i], 0) << "half second " << i;
+    EXPECT_GT(total, 10 * kPacketsPerWrite);
+    EXPECT_TRUE(drained) << delivered << " of " << total << " packets reached the host";
+    EXPECT_EQ(delivered.load(), total);
+    EXPECT_EQ(mangled.load(), 0);
+    ASSERT_FALSE(exportTimes.empty());
+    for (const auto& took : exportTimes) EXPECT_LT(took, 200ms);
+    ASSERT_TRUE(waitForLines(dialed.size()));
+    for (const std::string& line : server.receivedLines())
+        EXPECT_EQ(line, "|LINK|CALL      |R|0024|R|0212345678|0311112222|");
+    std::printf("flood: %ld packets in %.1f s\n", total,
+                std::chrono::duration<double>(Clock::now() - start).count());
+}
+
+}  // namespace
+}  // namespace veltrane::wine
