@@ -90,8 +90,8 @@ TEST_F(SendCtiPacketTest, FailedLinkCheckBecomesAHostEvent) {
     SendLinkCheck(lib);
     EXPECT_EQ(events().back(), "|SMSG|conn|disconnect|Except CTI SEND|");
 
-    clearRecords();
-    lib.os.socket.close();
+    socket.refuseSend = false;
+    lib.os.socket.close();  // closed, and the next attempt is only opening
     clearRecords();
     SendLinkCheck(lib);
     EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect|disconnect|"}));
