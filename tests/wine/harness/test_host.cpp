@@ -121,14 +121,18 @@ void TestHost::call(const char* exportName, std::initializer_list<Arg> list) {
 bool TestHost::waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
+        // One message at a time: while a server floods the link there is
+        // always another one, and the wait must still end.
         MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        const bool handled = ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+        if (handled) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
         if (done()) return true;
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::milliseconds(0)) return false;
+        if (handled) continue;
         const auto wait = std::min<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count(), 10);
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait), QS_ALLINPUT);
     }
