@@ -25,6 +25,46 @@ std::string_view TrimFront(std::string_view text) {
 std::size_t DistanceToEnd(std::string_view whole, std::string_view part) {
     return whole.size() - static_cast<std::size_t>(part.data() - whole.data());
 }
+
+// Where a packet that starts on a line of its own begins inside `body`, or
+// npos. A body whose length runs past such a packet was cut short by its
+// sender; taking the length at its word would swallow the packet after it.
+std::size_t PacketOnNewLine(std::string_view body) {
+    for (std::size_t at = body.find(kLink); at != std::string_view::npos; at = body.find(kLink, at + 1))
+        if (at > 0 && (body[at - 1] == '\n' || body[at - 1] == '\r')) return at;
+    return std::string_view::npos;
+}
+
+// The four header fields of the packet at the start of `buffer`, and what
+// follows them.
+struct Header {
+    std::string packet, kind, result, sizeText;
+    std::string_view rest;
+};
+
+// FieldReader copies the text it reads, so it is given the first bytes of
+// the buffer only: copying the rest of a large read for every packet in it
+// would cost time growing with the square of the number of packets. The
+// head ends on a non-blank byte, as the buffer does, so that both are
+// trimmed alike and the head's rest is the end of the buffer's rest.
+Header ReadHeader(std::string_view buffer) {
+    constexpr std::size_t kHeadBytes = 4096;
+    std::size_t headSize = std::min(buffer.size(), kHeadBytes);
+    while (headSize < buffer.size() && static_cast<unsigned char>(buffer[headSize - 1]) <= 32) ++headSize;
+    for (;;) {
+        FieldReader fields(buffer.substr(0, headSize));
+        Header header;
+        header.packet = fields.next();
+        header.kind = fields.next();
+        header.result = fields.next();
+        header.sizeText = fields.next();
+        if (headSize == buffer.size() || !fields.rest().empty()) {
+            header.rest = buffer.substr(headSize - fields.rest().size());
+            return header;
+        }
+        headSize = buffer.size();  // the header runs past the head
+    }
+}
 }  // namespace
 
 void CtiReader::read(std::string_view bytes, PacketSink& sink) {
@@ -70,12 +110,12 @@ void CtiReader::handle(const Received& received, PacketSink& sink) {
     sink.linkAlive();
 
     for (int count = 1; buffer.find(kLink) != std::string_view::npos; ++count) {
-        FieldReader fields(buffer);
-        const std::string packet = fields.next();
-        const std::string kind = fields.next();
-        const std::string result = fields.next();
-        const std::string sizeText = fields.next();
-        const std::string_view rest = buffer.substr(buffer.size() - fields.rest().size());
+        const Header header = ReadHeader(buffer);
+        const std::string& packet = header.packet;
+        const std::string& kind = header.kind;
+        const std::string& result = header.result;
+        const std::string& sizeText = header.sizeText;
+        const std::string_view rest = header.rest;
         const std::optional<std::int32_t> size = ParseInt(sizeText);
         const bool laterPacket = buffer.find(kLink, 1) != std::string_view::npos;
 
@@ -86,7 +126,7 @@ void CtiReader::handle(const Received& received, PacketSink& sink) {
                                   DistanceToEnd(raw, rest) < static_cast<std::size_t>(*size) &&
                                   rest.find(kLink) == std::string_view::npos;
         const bool headerArriving =
-            sizeText.empty() && fields.rest().empty() && !laterPacket &&
+            sizeText.empty() && rest.empty() && !laterPacket &&
             static_cast<std::size_t>(std::count(tail.begin(), tail.end(), '|')) < kHeaderDelimiters &&
             tail.find('\n') == std::string_view::npos;
         if (bodyArriving || headerArriving) {
@@ -94,22 +134,33 @@ void CtiReader::handle(const Received& received, PacketSink& sink) {
             return;
         }
 
-        sink.log("REAL DATA[" + std::to_string(count) + "]", buffer);
+        // The log shows this packet's own text, up to the next marker: showing
+        // the rest of the read with every packet would make a read of many
+        // packets write a log that grows with the square of their number.
+        const std::string_view shown =
+            TrimView(laterPacket ? buffer.substr(0, buffer.find(kLink, 1)) : buffer);
+        sink.log("REAL DATA[" + std::to_string(count) + "]", shown);
         if (!size) return;  // the rest of this read is dropped
 
-        const std::size_t bodyLength = *size > 0 ? std::min<std::size_t>(*size, rest.size()) : 0;
-        const std::string body = Trim(rest.substr(0, bodyLength));
-        std::string logText(buffer);
+        const std::size_t declared = *size > 0 ? std::min<std::size_t>(*size, rest.size()) : 0;
+        const std::size_t cutShort = PacketOnNewLine(rest.substr(0, declared));
+        const std::string body = Trim(rest.substr(0, std::min(declared, cutShort)));
+        std::string logText(shown);
         logText += "\rMsgPacket:" + packet + "\rMsgKind:" + kind + "\rMsgResult:" + result +
                    "\rMsgSize:" + sizeText + "\rMsgBody:" + body;
         sink.log("PACKET", logText);
 
         // Resume at byte size + 19, at least past the header just read, then
         // resynchronise on the next "|LINK|".
-        const std::size_t consumed = buffer.size() - rest.size();
-        const long long cut = std::max<long long>(static_cast<long long>(*size) + 18, static_cast<long long>(consumed));
-        buffer = TrimFront(buffer.substr(std::min<std::size_t>(static_cast<std::size_t>(cut), buffer.size())));
-        if (const auto next = buffer.find(kLink); next != std::string_view::npos) buffer = buffer.substr(next);
+        if (cutShort != std::string_view::npos) {
+            buffer = rest.substr(cutShort);
+        } else {
+            const std::size_t consumed = buffer.size() - rest.size();
+            const long long cut =
+                std::max<long long>(static_cast<long long>(*size) + 18, static_cast<long long>(consumed));
+            buffer = TrimFront(buffer.substr(std::min<std::size_t>(static_cast<std::size_t>(cut), buffer.size())));
+            if (const auto next = buffer.find(kLink); next != std::string_view::npos) buffer = buffer.substr(next);
+        }
 
         if (*size < 0) continue;  // a negative size has no body to hand on
         if (Trim(kind) == "CONNCT") continue;  // a link check answer only renews the link

@@ -62,9 +62,20 @@ TEST_F(CtiReaderTest, TwoPacketsInOneReadAreHandedOnInOrderAndRenewTheLinkOnce) 
     EXPECT_EQ(sink.packets, (std::vector<Packet>{kCallPacket, kLoginPacket}));
     EXPECT_EQ(sink.alive, 1);
     EXPECT_EQ(sink.logNames(), (std::vector<std::string>{"REAL DATA[1]", "PACKET", "REAL DATA[2]", "PACKET"}));
-    // Each "REAL DATA" line shows the buffer from that packet on, trimmed.
-    EXPECT_EQ(sink.logs[0].second, kCall + kLogin.substr(0, kLogin.size() - 2));
+    // Each "REAL DATA" line shows that packet alone, trimmed.
+    EXPECT_EQ(sink.logs[0].second, kCall.substr(0, kCall.size() - 2));
     EXPECT_EQ(sink.logs[2].second, kLogin.substr(0, kLogin.size() - 2));
+}
+
+TEST_F(CtiReaderTest, ReadOfManyPacketsLogsInProportionToItsSize) {
+    std::string flood;
+    for (int i = 0; i < 5000; ++i) flood += kInfo;
+    read(flood);
+    EXPECT_EQ(sink.packets.size(), 5000u);
+    std::size_t logged = 0;
+    for (const auto& entry : sink.logs) logged += entry.second.size();
+    // Each packet is logged twice, once with its header fields spelt out.
+    EXPECT_LT(logged, 5 * flood.size());
 }
 
 TEST_F(CtiReaderTest, PacketLogNamesEveryHeaderField) {
@@ -111,6 +122,25 @@ TEST_F(CtiReaderTest, ShortBodyFollowedByAPacketIsHandedOnShortAndThePacketToo) 
     // Declares 15 bytes, carries 13; the CR LF fills the gap.
     read("|LINK|LOGIN     |R|0015|1|0212345678|\r\n" + kCall);
     EXPECT_EQ(sink.packets, (std::vector<Packet>{{"LOGIN     ", "R", "1|0212345678|"}, kCallPacket}));
+}
+
+TEST_F(CtiReaderTest, BodyFarShorterThanItsSizeDoesNotSwallowThePacketsAfterIt) {
+    // The declared 500 bytes would cover both packets that follow.
+    read("|LINK|LOGIN     |R|0500|1|0212345678|\r\n" + kCall + kInfo);
+    EXPECT_EQ(sink.packets,
+              (std::vector<Packet>{{"LOGIN     ", "R", "1|0212345678|"}, kCallPacket, kInfoPacket}));
+    // The same when the packets come in reads of their own: the short one
+    // waits for more, and the next one shows where it ends.
+    sink.packets.clear();
+    read("|LINK|LOGIN     |R|0500|1|0212345678|\r\n");
+    read(kCall);
+    EXPECT_EQ(sink.packets, (std::vector<Packet>{{"LOGIN     ", "R", "1|0212345678|"}, kCallPacket}));
+}
+
+TEST_F(CtiReaderTest, MarkerInsideABodyOnTheSameLineIsPartOfTheBody) {
+    const std::string body = "1|0212345678|0311112222|see |LINK| here|";
+    read(ServerPacket("SMS", "R", body) + kInfo);
+    EXPECT_EQ(sink.packets, (std::vector<Packet>{{"SMS       ", "R", body}, kInfoPacket}));
 }
 
 // TCP may cut a packet anywhere; the reader must not care where.
