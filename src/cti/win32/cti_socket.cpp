@@ -14,9 +14,11 @@ constexpr UINT kLookupMessage = WM_APP + 0x0F0;
 // Beyond this many unsent bytes the server has stopped reading; the send is
 // refused and the link reconnects.
 constexpr std::size_t kMaxOutgoing = 16u << 20;
-// Read at most this much per event; Winsock reports the rest in a new one,
-// so a flooding server cannot hold the owner thread.
-constexpr std::size_t kMaxReadPerEvent = 1u << 20;
+// Read at most this much per event; Winsock reports the rest in a new one.
+// Every packet costs log lines and a host event, so a larger read would let a
+// flooding server hold the owner thread for seconds, with the host's own
+// messages and the exports called from other threads waiting behind it.
+constexpr std::size_t kMaxReadPerEvent = 16384;
 }  // namespace
 
 WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
@@ -184,7 +186,7 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
 
 void WinsockCtiSocket::readAvailable() {
     std::string data;
-    char chunk[16384];
+    char chunk[kMaxReadPerEvent];
     while (data.size() < kMaxReadPerEvent) {
         const int received = ::recv(socket_.get(), chunk, sizeof chunk, 0);
         if (received > 0) {
