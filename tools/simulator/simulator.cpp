@@ -311,6 +311,7 @@ std::string Simulator::CommandHelp() {
            "  silent [on|off]      stop (or resume) answering requests, link checks included\n"
            "  refuse [on|off]      stop (or resume) listening: connections are refused\n"
            "  expect-post PATTERN  ok when a body posted to the web address matches PATTERN (* and ?)\n"
+           "  expect-acks          ok when every pushed SMS has been acknowledged\n"
            "  status               clients, sign-in and call state\n"
            "  quit                 end the simulator\n";
 }
@@ -390,6 +391,11 @@ std::string Simulator::command(std::string_view line) {
         for (const std::string& body : webPosts_)
             if (MatchesPattern(words[1], body)) return "ok " + body;
         return "error no posted body matches";
+    }
+    if (name == "expect-acks" && words.size() == 1) {
+        std::size_t waiting = 0;
+        for (ConnectionId id : clients) waiting += sessions_[id].unacknowledgedSms.size();
+        return waiting == 0 ? "ok" : "error " + std::to_string(waiting) + " SMS not acknowledged";
     }
     if (name == "status" && words.size() == 1) {
         std::string text = "ok clients=" + std::to_string(clients.size()) + (silent_ ? " silent" : "") +

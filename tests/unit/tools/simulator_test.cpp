@@ -184,9 +184,11 @@ TEST_F(SimulatorTest, SmsAndBookedSucceedOrFailByRule) {
 TEST_F(SimulatorTest, ReceivedSmsIsPushedAndItsAcknowledgementTracked) {
     signIn();
     EXPECT_EQ(simulator.command("sms 0311112222 \"see you\""), "ok");
+    EXPECT_EQ(simulator.command("expect-acks"), "error 1 SMS not acknowledged");
     EXPECT_EQ(out.take(), std::vector<std::string>{"|LINK|SMS       |R|0032|1|0212345678|0311112222|see you|"});
     request("SMS", "S|0212345678|0311112222||", 0, "S");
     EXPECT_TRUE(out.logged("SMS from 0311112222 acknowledged"));
+    EXPECT_EQ(simulator.command("expect-acks"), "ok");
     request("SMS", "S|0212345678|0311112222||", 0, "S");
     EXPECT_TRUE(out.logged("!! acknowledgement of an SMS from 0311112222 that was never delivered"));
     EXPECT_TRUE(out.sent.empty());  // acknowledgements are not answered
