@@ -281,8 +281,10 @@ int Program::run() {
             if (done) webPeers_.erase(webPeers_.begin() + static_cast<std::ptrdiff_t>(*i));
         }
         if (ready[0]) acceptClient();
-        if (ready[1]) controls_.push_back(Peer{controlListener_.accept(), {}});
-        if (ready[2]) webPeers_.push_back(Peer{webListener_.accept(), {}});
+        if (ready[1])
+            if (net::Socket peer = controlListener_.accept(); peer.valid()) controls_.push_back(Peer{std::move(peer), {}});
+        if (ready[2])
+            if (net::Socket peer = webListener_.accept(); peer.valid()) webPeers_.push_back(Peer{std::move(peer), {}});
         while (const auto line = stdin_.take()) runCommand(*line, "stdin");
 
         // Refusing closes the CTI port, so that connection attempts are
