@@ -24,6 +24,7 @@ script=$(cd "$(dirname "${1:-$root/tools/session/demo.vts}")" && pwd)/$(basename
 [ -f "$script" ] || { echo "run-session: no script $script" >&2; exit 2; }
 
 if [ "$build" = yes ]; then
+    "$root/tools/setup-debian.sh"
     (cd "$root" && cmake --preset native >/dev/null && cmake --build build/native --target cti-simulator >/dev/null)
     (cd "$root" && cmake --preset x64 >/dev/null && cmake --build build/x64 --target veltrane host-console >/dev/null)
 fi
