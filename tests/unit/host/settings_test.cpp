@@ -181,6 +181,20 @@ TEST_F(Settings, SavedValuesReadBackUnchanged) {
     EXPECT_EQ(c.PHONE_NO, saved.PHONE_NO);
 }
 
+TEST_F(Settings, ValueWithALineBreakIsWrittenUpToIt) {
+    FillRecord(c);
+    c.GUEST_PHONE = "0101\r\n[Connect]\r\nMAC_ADDR=00-00-00-00-00-01";
+    c.WIN_CAPTION = "CRM\nREG_PHONE=0299";
+    c.PHONE_NO = "\r0298";
+    EXPECT_EQ(SaveUserSettings(lib), "");
+    EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0101");
+    EXPECT_EQ(t.ini.value(t.userFile(), "SendMessage", "WIN_CAPTION"), "CRM");
+    EXPECT_EQ(t.ini.value(t.userFile(), "MyInfo", "PHONE_NO"), "");
+    EXPECT_EQ(t.ini.writes.size(), 9u);
+    // The record itself keeps what it holds.
+    EXPECT_EQ(c.WIN_CAPTION, "CRM\nREG_PHONE=0299");
+}
+
 TEST_F(Settings, ReadOnlyFileStopsAtTheFirstKeyAndNamesTheFile) {
     FillRecord(c);
     t.ini.readOnly.insert(t.userFile());
