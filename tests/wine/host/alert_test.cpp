@@ -14,24 +14,26 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+struct PopupSearch {
+    DWORD process = ::GetCurrentProcessId();
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchPopup(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<PopupSearch*>(param);
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != search->process || std::wstring(name) != L"VeltraneAlert") return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 // The popup of this process, shown or not.
 HWND FindAlertPopup() {
-    struct Search {
-        DWORD process = ::GetCurrentProcessId();
-        HWND found = nullptr;
-    } search;
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t name[64] = {};
-            ::GetClassNameW(window, name, 64);
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(window, &process);
-            if (process != s->process || std::wstring(name) != L"VeltraneAlert") return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    PopupSearch search;
+    ::EnumWindows(&MatchPopup, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
