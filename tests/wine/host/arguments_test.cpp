@@ -32,7 +32,9 @@ TEST(StartArguments, EmptyTitleLooksUpNoWindow) {
     ASSERT_EQ(EventsAbout(host, "dllstart"), Vec{kRegister});
     // Put the untitled host window first in line, so that a lookup of ""
     // would find it, then start again.
-    ::SetWindowPos(host.window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // (Another test's new window may get in between; try again then.)
+    for (int tries = 0; tries < 10 && ::FindWindowA(nullptr, "") != host.window(); ++tries)
+        ::SetWindowPos(host.window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ASSERT_EQ(::FindWindowA(nullptr, ""), host.window());
     host.clearEvents();
     host.start(base.path(), L"");
