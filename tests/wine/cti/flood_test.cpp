@@ -71,12 +71,12 @@ TEST_F(CtiFlood, HostKeepsReceivingAndTheExportsStayResponsive) {
         slices.push_back(Clock::now() - sliceStart);
         perHalfSecond.push_back(delivered - before);
         before = delivered;
-        if (slice == 2 || slice == 4) {
+        if (slice <= 2) {
             const auto called = Clock::now();
             host.call("DIAL", {L"0311112222"});
             exportTimes.push_back(Clock::now() - called);
         }
-        if (slice == 3) {
+        if (slice == 2) {
             other = std::thread([&] {
                 const auto called = Clock::now();
                 host.call("DIAL", {L"0311112222"});
@@ -89,7 +89,7 @@ TEST_F(CtiFlood, HostKeepsReceivingAndTheExportsStayResponsive) {
     const bool drained = host.waitFor([&] { return delivered >= total && otherThreadCallNs >= 0; }, 8s);
     if (other.joinable()) other.join();
 
-    ASSERT_GE(perHalfSecond.size(), 3u);
+    ASSERT_GE(perHalfSecond.size(), 2u);
     for (std::size_t i = 0; i < perHalfSecond.size(); ++i) {
         EXPECT_GT(perHalfSecond[i], 0) << "half second " << i;
         EXPECT_LT(slices[i], 1500ms) << "half second " << i;
