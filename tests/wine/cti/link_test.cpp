@@ -65,16 +65,16 @@ TEST_F(CtiLink, RefusedConnectionIsReportedAndRetriedWithGrowingPauses) {
     }
     EXPECT_EQ(std::vector<std::string>(host.callbacks().begin(), host.callbacks().begin() + 9), expected);
 
-    // 0.5 s, 1 s, 2 s between the attempts.
+    // 0.5 s, 1 s, 2 s between the attempts; the upper bounds leave room for
+    // a busy machine.
     const auto gap = [&](std::size_t i) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(errors[i + 1] - errors[i]).count();
     };
-    EXPECT_GE(gap(0), 450);
-    EXPECT_LT(gap(0), 1000);
-    EXPECT_GE(gap(1), 950);
-    EXPECT_LT(gap(1), 1700);
-    EXPECT_GE(gap(2), 1950);
-    EXPECT_LT(gap(2), 2800);
+    const long long pauses[] = {500, 1000, 2000};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_GE(gap(i), pauses[i] - 50) << "pause " << i;
+        EXPECT_LT(gap(i), pauses[i] + 1500) << "pause " << i;
+    }
 
     const std::vector<std::string> attempts = LogTexts(base.path(), "CTI_CONN");
     ASSERT_GE(attempts.size(), 4u);
