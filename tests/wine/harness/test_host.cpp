@@ -77,6 +77,8 @@ void RemoveTree(const std::wstring& folder) {
     ::RemoveDirectoryW(folder.c_str());
 }
 
+std::wstring TestHost::DefaultTitle() { return std::wstring(kTitle) + L" " + std::to_wstring(::GetCurrentProcessId()); }
+
 TestHost::TestHost(const std::wstring& title) {
     current = this;
     WNDCLASSEXW wc{};

@@ -37,8 +37,11 @@ struct CopyData {
 class TestHost {
 public:
     static constexpr const wchar_t* kTitle = L"Veltrane Test Host";
+    // kTitle and the process id: tests run side by side, and FindWindowA
+    // must find this process's window, not another test's.
+    static std::wstring DefaultTitle();
 
-    explicit TestHost(const std::wstring& title = kTitle);
+    explicit TestHost(const std::wstring& title = DefaultTitle());
     ~TestHost();
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
@@ -46,7 +49,7 @@ public:
     HWND window() const { return window_; }
     HMODULE dll() const { return dll_; }
 
-    void start(const Arg& basePath, const Arg& title = Arg(kTitle), bool withCallback = true);
+    void start(const Arg& basePath, const Arg& title = Arg(DefaultTitle()), bool withCallback = true);
     void finish();
     // Any other export, by name, with its BSTR arguments.
     void call(const char* exportName, std::initializer_list<Arg> args = {});
