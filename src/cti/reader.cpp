@@ -42,28 +42,19 @@ struct Header {
     std::string_view rest;
 };
 
-// FieldReader copies the text it reads, so it is given the first bytes of
-// the buffer only: copying the rest of a large read for every packet in it
-// would cost time growing with the square of the number of packets. The
-// head ends on a non-blank byte, as the buffer does, so that both are
-// trimmed alike and the head's rest is the end of the buffer's rest.
 Header ReadHeader(std::string_view buffer) {
-    constexpr std::size_t kHeadBytes = 4096;
-    std::size_t headSize = std::min(buffer.size(), kHeadBytes);
-    while (headSize < buffer.size() && static_cast<unsigned char>(buffer[headSize - 1]) <= 32) ++headSize;
-    for (;;) {
-        FieldReader fields(buffer.substr(0, headSize));
-        Header header;
-        header.packet = fields.next();
-        header.kind = fields.next();
-        header.result = fields.next();
-        header.sizeText = fields.next();
-        if (headSize == buffer.size() || !fields.rest().empty()) {
-            header.rest = buffer.substr(headSize - fields.rest().size());
-            return header;
-        }
-        headSize = buffer.size();  // the header runs past the head
-    }
+    Header header;
+    FieldView field = SplitFieldView('|', buffer);
+    header.packet = field.field;
+    field = SplitFieldView('|', field.rest);
+    header.kind = field.field;
+    field = SplitFieldView('|', field.rest);
+    header.result = field.field;
+    field = SplitFieldView('|', field.rest);
+    header.sizeText = field.field;
+    // A failed split leaves an empty rest that is not part of the buffer.
+    header.rest = field.rest.empty() ? buffer.substr(buffer.size()) : field.rest;
+    return header;
 }
 }  // namespace
 

@@ -30,12 +30,17 @@ std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
 bool IsBlank(std::string_view text) { return TrimView(text).empty(); }
 
-FieldSplit SplitField(char delimiter, std::string_view text) {
+FieldView SplitFieldView(char delimiter, std::string_view text) {
     text = TrimView(text);
     if (!text.empty() && text.front() == delimiter) text.remove_prefix(1);
     const auto at = text.find(delimiter);
     if (at == std::string_view::npos || at == 0) return {};
-    return {std::string(text.substr(0, at)), std::string(text.substr(at + 1))};
+    return {text.substr(0, at), text.substr(at + 1)};
+}
+
+FieldSplit SplitField(char delimiter, std::string_view text) {
+    const FieldView view = SplitFieldView(delimiter, text);
+    return {std::string(view.field), std::string(view.rest)};
 }
 
 std::string FieldReader::next() {

@@ -24,6 +24,13 @@ struct FieldSplit {
 };
 FieldSplit SplitField(char delimiter, std::string_view text);
 
+// The same split as views into `text`, for reading large buffers.
+struct FieldView {
+    std::string_view field;
+    std::string_view rest;
+};
+FieldView SplitFieldView(char delimiter, std::string_view text);
+
 // Reads fields one after another, each from what the previous split left.
 class FieldReader {
 public:
