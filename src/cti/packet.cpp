@@ -19,14 +19,15 @@ std::string BuildPacket(std::string_view kind, std::string_view marker, std::str
     return packet;
 }
 
-std::string SendCtiPacket(Library& lib, const std::string& packet) {
+std::string SendCtiPacket(Library& lib, const std::string& packet, const std::string* loggedAs) {
     if (!IsConnected(lib)) {
         ConnectCti(lib);
         return "CTI disconnect";
     }
     bool sent = false;
     try {
-        WriteLog(lib, Contains(packet, "|C|") ? "Connect Send" : "CTI SEND", packet);
+        const std::string& logged = loggedAs != nullptr ? *loggedAs : packet;
+        WriteLog(lib, Contains(packet, "|C|") ? "Connect Send" : "CTI SEND", logged);
         sent = lib.os.socket.send(packet + "\r\n");
     } catch (...) {
         sent = false;

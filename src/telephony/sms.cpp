@@ -1,10 +1,72 @@
 #include "telephony/sms.h"
 
 #include "cti/packet.h"
+#include "host/log.h"
 #include "host/notify.h"
 #include "host/text.h"
 
 namespace veltrane::telephony {
+
+namespace {
+// What distinguishes SMS_INSTANT from SMS_BOOKED.
+struct SmsExport {
+    const char* modeWord;
+    const char* alertHeader;
+    const char* logName;
+};
+constexpr SmsExport kInstant{"instant", "Instant sms fail", "SMS_INSTANT"};
+constexpr SmsExport kBooked{"booked", "Booked sms fail", "SMS_BOOKED"};
+
+// The reason of the first blank argument, or empty. A booked message is the
+// only one with a send time to check.
+std::string MissingSmsArgument(const std::string& calledNo, const std::string& message, const std::string* sendTime) {
+    if (IsBlank(calledNo)) return "Input Phone Number";
+    if (IsBlank(message)) return "Input Sms Message";
+    if (sendTime && IsBlank(*sendTime)) return "Input Sms Send time";
+    return {};
+}
+
+// Both exports; sendTime is null for an instant message.
+void RequestSms(Library& lib, const SmsExport& how, const std::string& calledNo, const std::string& message,
+                const std::string* sendTime) {
+    if (const std::string missing = MissingSmsArgument(calledNo, message, sendTime); !missing.empty()) {
+        NotifyHost(lib, "sms|fail|" + calledNo + "|" + how.modeWord + "|" + missing + "|");
+        ShowAlert(lib, how.alertHeader, missing, 5);
+        return;
+    }
+    std::string line = "pCalledNo:" + calledNo + " / pMsg:" + message;
+    if (sendTime) line += " / pSendTime:" + *sendTime;
+    WriteLog(lib, how.logName, line);
+    SendSms(lib, Trim(calledNo), Trim(message), sendTime ? Trim(*sendTime) : std::string());
+}
+}  // namespace
+
+void SMS_INSTANT(Library& lib, const std::string& calledNo, const std::string& message) {
+    RequestSms(lib, kInstant, calledNo, message, nullptr);
+}
+
+void SMS_BOOKED(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
+    RequestSms(lib, kBooked, calledNo, message, &sendTime);
+}
+
+void SendSms(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
+    const TCONFIG_INFO& c = lib.config;
+    WriteLog(lib, "REQUEST_SMS", "pCalledNo:" + calledNo + " / pMsg:" + message + " / pSendTime:" + sendTime);
+    const bool booked = !IsBlank(sendTime);
+    const std::string mode = booked ? "booked" : "instant";
+    if (!cti::IsConnected(lib)) {
+        NotifyHost(lib, "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|CTI disconnect|");
+        return;
+    }
+    // An instant message still carries the send time field, empty.
+    const std::string body =
+        "R|" + c.PHONE_NO + "|" + calledNo + "|" + message + "|" + (booked ? sendTime : std::string()) + "|";
+    // Framed before sending: a failed send reconnects, and the host may act on
+    // the disconnect event before this one is built.
+    const std::string event = "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|";
+    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket(booked ? "BOOKED" : "SMS", "R", body)));
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
+}
 
 void SendSmsAck(Library& lib, const std::string& sender) {
     const std::string& phoneNo = lib.config.PHONE_NO;
@@ -13,8 +75,9 @@ void SendSmsAck(Library& lib, const std::string& sender) {
         return;
     }
     const std::string body = "S|" + phoneNo + "|" + sender + "||";
+    const std::string event = "sms|fail|" + phoneNo + "|" + sender + "|read|";
     const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("SMS", "S", body)));
-    if (!result.empty()) NotifyHost(lib, "sms|fail|" + lib.config.PHONE_NO + "|" + sender + "|read|" + result + "|");
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
 }  // namespace veltrane::telephony

@@ -1,0 +1,30 @@
+cmake_minimum_required(VERSION 3.20)
+# Checks a built veltrane.dll: it imports only Windows system DLLs (the C and
+# C++ runtimes are linked in), and it exports its functions undecorated.
+# Arguments: -DDLL=<path> -DOBJDUMP=<objdump> -DEXPORTS=<name;name;...>
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+set(system KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll msvcrt.dll WS2_32.dll IPHLPAPI.DLL COMCTL32.dll
+    ole32.dll OLEAUT32.dll SHELL32.dll)
+string(TOUPPER "${system}" system)
+foreach(line IN LISTS imports)
+    string(REPLACE "DLL Name: " "" name "${line}")
+    string(TOUPPER "${name}" upper)
+    if(NOT upper IN_LIST system)
+        message(FATAL_ERROR "veltrane.dll imports ${name}, which is not a Windows system DLL")
+    endif()
+endforeach()
+
+foreach(name IN LISTS EXPORTS)
+    if(NOT dump MATCHES "\\] ${name}\n")
+        message(FATAL_ERROR "veltrane.dll does not export ${name} undecorated")
+    endif()
+endforeach()
+if(dump MATCHES "\\] [A-Z_]+@[0-9]+")
+    message(FATAL_ERROR "veltrane.dll exports decorated names")
+endif()
+message(STATUS "imports: ${imports}")

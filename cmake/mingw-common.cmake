@@ -1,0 +1,14 @@
+set(CMAKE_C_COMPILER ${VELTRANE_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VELTRANE_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${VELTRANE_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${VELTRANE_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Windows programs (tests, tools) run under Wine through a wrapper that keeps
+# Wine's background processes from holding ctest's pipes.
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+endif()

@@ -1,0 +1,106 @@
+#include "account/registration.h"
+
+#include <algorithm>
+
+#include "cti/link.h"
+#include "cti/packet.h"
+#include "host/log.h"
+#include "host/notify.h"
+#include "host/settings.h"
+#include "host/text.h"
+
+namespace veltrane::account {
+
+namespace {
+std::string WithoutDashes(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '-'), text.end());
+    return text;
+}
+}  // namespace
+
+void CERTIFICATION_NO(Library& lib, const std::string& phone) {
+    if (IsBlank(phone)) {
+        NotifyHost(lib, "certification_no|fail|Input phone number|");
+        ShowAlert(lib, "certification_no Fail", "Input phone number", 5);
+        return;
+    }
+    if (!cti::IsConnected(lib)) {
+        cti::ConnectCti(lib);
+        NotifyHost(lib, "certification_no|fail|CTI ReConnecting|");
+        return;
+    }
+    // Kept exactly as the host gave it, blanks included: the server's answer
+    // replaces REG_PHONE with the number as it knows it.
+    const std::string number = phone;
+    lib.config.REG_PHONE = number;
+    lib.config.PHONE_NO = number;
+    SaveUserSettingsLogged(lib);
+    WriteLog(lib, "CERTIFICATION_NO", "[Phone:" + number + "]");
+    SendNumber(lib, number, lib.CurrentMac);
+}
+
+void SendNumber(Library& lib, const std::string& phone, const std::string& macAddress) {
+    // "Certification_no" and "Fail" in capitals are what hosts have always
+    // received from this builder.
+    if (!cti::IsConnected(lib)) {
+        NotifyHost(lib, "Certification_no|" + phone + "|Fail|disconnect|");
+        return;
+    }
+    const std::string body = "R|" + phone + "|" + macAddress + "|";
+    // Framed before sending: a failed send reconnects, and the host may act on
+    // the disconnect event before this one is built.
+    const std::string event = "Certification_no|" + phone + "|fail|";
+    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("NUMBER", "R", body)));
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
+}
+
+void CERTIFICATION_PC(Library& lib, const std::string& phone, const std::string& certificationNo) {
+    const TCONFIG_INFO& c = lib.config;
+    WriteLog(lib, "CERTIFICATION_PC Request", "Phone(" + phone + ")RegPhone(" + c.REG_PHONE + ")");
+    const std::string trimmedPhone = Trim(phone);
+    if (WithoutDashes(trimmedPhone) != c.REG_PHONE) {
+        NotifyHost(lib, "certification_pc|fail|Difference phone number|");
+        ShowAlert(lib, "certification_pc Fail", "Difference phone number", 5);
+        return;
+    }
+    // "Cretification" is the spelling hosts compare against.
+    if (IsBlank(certificationNo)) {
+        NotifyHost(lib, "certification_pc|fail|Input Cretification number|");
+        ShowAlert(lib, "certification_pc Fail", "Input Cretification number", 5);
+        return;
+    }
+    if (!cti::IsConnected(lib)) {
+        cti::ConnectCti(lib);
+        NotifyHost(lib, "certification_pc|fail|CTI ReConnecting|");
+        return;
+    }
+    const std::string number = Trim(certificationNo);
+    WriteLog(lib, "CERTIFICATION_PC", "[Phone:" + trimmedPhone + "]" + number);
+    SendCertify(lib, number);
+}
+
+void SendCertify(Library& lib, const std::string& certificationNo) {
+    const TCONFIG_INFO& c = lib.config;
+    if (!cti::IsConnected(lib)) {
+        NotifyHost(lib, "certification_pc|fail|" + c.PHONE_NO + "|disconnect|");
+        return;
+    }
+    const std::string body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(certificationNo) + "|";
+    const std::string event = "certification_pc|fail|" + c.PHONE_NO + "|";
+    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("CERTIFY", "R", body)));
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
+}
+
+void CERTIFICATION_OTHER(Library& lib) {
+    TCONFIG_INFO& c = lib.config;
+    lib.os.timerConn.stop();
+    c.REG_PHONE.clear();
+    c.MAC_ADDR.clear();
+    c.PHONE_NO.clear();
+    SaveUserSettingsLogged(lib);
+    // The start-up line's layout, so both read alike in the log.
+    WriteLog(lib, "CERTIFICATION_OTHER",
+             "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));
+}
+
+}  // namespace veltrane::account

@@ -1,0 +1,57 @@
+#include "host/win32/data_module.h"
+
+#include "cti/link.h"
+
+namespace veltrane::win32 {
+
+std::atomic<TDM_DLL*> DM_DLL{nullptr};
+
+namespace {
+constexpr UINT_PTR kTimerConnId = 1;
+constexpr UINT_PTR kConnectPauseId = 2;
+
+HIMAGELIST MakeImageList() {
+    HIMAGELIST images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 0);
+    if (images != nullptr) ::ImageList_AddIcon(images, ::LoadIconW(nullptr, IDI_INFORMATION));
+    return images;
+}
+
+// Until the local command server is built in, nothing listens.
+class NoCommandServer final : public CommandServer {
+public:
+    bool listening() const override { return active_; }
+    bool listen(std::int32_t, std::string&) override { return active_ = true; }
+    void stop() override { active_ = false; }
+
+private:
+    bool active_ = false;
+};
+
+class NoBrowser final : public Browser {
+public:
+    bool post(const std::string&, const std::string&) override { return false; }
+};
+}  // namespace
+
+TDM_DLL::TDM_DLL()
+    : ImageList(MakeImageList()),
+      Alert(ImageList.get()),
+      TimerConn(window_, kTimerConnId, [this] { cti::TimerConnTimer(lib_); }),
+      ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(lib_); }),
+      CTISocket(window_, *this),
+      HTTPServer(std::make_unique<NoCommandServer>()),
+      browser_(std::make_unique<NoBrowser>()),
+      platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, *HTTPServer, *browser_,
+                system_},
+      lib_(platform_) {}
+
+bool TDM_DLL::post(std::function<void(Library&)> work) {
+    return window_.post([this, work = std::move(work)] { work(lib_); });
+}
+
+void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }
+void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(lib_); }
+void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(lib_, bytes); }
+void TDM_DLL::onError(int errorKind, int& errorCode) { cti::CTISocketError(lib_, errorKind, errorCode); }
+
+}  // namespace veltrane::win32

@@ -1,0 +1,74 @@
+#include "telephony/call.h"
+
+#include "cti/packet.h"
+#include "host/log.h"
+#include "host/notify.h"
+#include "host/settings.h"
+#include "host/text.h"
+
+namespace veltrane::telephony {
+
+namespace {
+// The word for the sub-code in failure events; unknown codes give none.
+std::string ActionWord(const std::string& subCode) {
+    if (subCode == "R") return "dialing";
+    if (subCode == "P") return "pickup";
+    if (subCode == "H") return "hangup";
+    return {};
+}
+
+// DIAL, PICK_UP and HANG_UP once their argument is accepted: keep the other
+// party's number for RE_DIAL, then send.
+void KeepGuestAndCall(Library& lib, const std::string& number, const char* logName, const char* subCode) {
+    const std::string guest = Trim(number);
+    lib.config.GUEST_PHONE = guest;
+    SaveUserSettingsLogged(lib);
+    WriteLog(lib, logName, "[GuestPhone:" + guest + "]");
+    SendCall(lib, subCode, guest);
+}
+}  // namespace
+
+void DIAL(Library& lib, const std::string& number) {
+    if (IsBlank(number)) {
+        ShowAlert(lib, "call Dialing Fail", "Input Phone Number", 0);
+        NotifyHost(lib, "call|fail|" + number + "|dialing|R|Input dialing Phone Number|");
+        return;
+    }
+    KeepGuestAndCall(lib, number, "DIAL", "R");
+}
+
+void PICK_UP(Library& lib, const std::string& number) { KeepGuestAndCall(lib, number, "PICK_UP", "P"); }
+
+void HANG_UP(Library& lib, const std::string& number) { KeepGuestAndCall(lib, number, "HANG_UP", "H"); }
+
+void RE_DIAL(Library& lib) {
+    const std::string guest = lib.config.GUEST_PHONE;
+    if (guest.empty()) {
+        ShowAlert(lib, "recall Fail", "Input Phone Number", 0);
+        NotifyHost(lib, "call|fail|" + guest + "|recall|S|Input Phone Number|");
+        return;
+    }
+    WriteLog(lib, "RE_DIAL", "[GuestPhone:" + Trim(guest) + "]");
+    SendCall(lib, "R", guest);
+}
+
+void SendCall(Library& lib, const std::string& subCode, const std::string& number) {
+    const TCONFIG_INFO& c = lib.config;
+    const std::string action = ActionWord(subCode);
+    if (!cti::IsConnected(lib)) {
+        NotifyHost(lib, "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|CTI disconnect|");
+        return;
+    }
+    const std::string body = subCode + "|" + c.PHONE_NO + "|" + number + "|";
+    // Framed before sending: a failed send reconnects, and the host may act on
+    // the disconnect event (and change these fields) before this one is built.
+    const std::string event = "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|";
+    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("CALL", "R", body)));
+    if (!result.empty()) {
+        NotifyHost(lib, event + result + "|");
+        return;
+    }
+    lib.config.CallState = "1";
+}
+
+}  // namespace veltrane::telephony

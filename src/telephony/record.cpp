@@ -1,0 +1,41 @@
+#include "telephony/record.h"
+
+#include "cti/packet.h"
+#include "host/log.h"
+#include "host/notify.h"
+#include "host/text.h"
+
+namespace veltrane::telephony {
+
+void CALL_RECORD(Library& lib, const std::string& number) {
+    // Only a call the server reported as connected can be recorded.
+    if (lib.config.CallState != "2") {
+        ShowAlert(lib, "call record", "Does not calling", 0);
+        NotifyHost(lib, "call_record|fail|Does not calling|");
+        return;
+    }
+    if (IsBlank(number)) {
+        ShowAlert(lib, "call record", "Input Phone Number", 0);
+        NotifyHost(lib, "call_record|fail|Input Phone Number|");
+        return;
+    }
+    WriteLog(lib, "CALL_RECORD");
+    SendRecord(lib, Trim(number));
+}
+
+void SendRecord(Library& lib, const std::string& number) {
+    const TCONFIG_INFO& c = lib.config;
+    if (!cti::IsConnected(lib)) {
+        NotifyHost(lib, "record|fail|" + c.PHONE_NO + "|disconnect|");
+        return;
+    }
+    const std::string other = Trim(number);
+    // Framed before sending: a failed send reconnects, and the host may act on
+    // the disconnect event before this one is built.
+    const std::string event = "call record|fail|" + c.PHONE_NO + "|" + other + "|";
+    const std::string result =
+        Trim(cti::SendCtiPacket(lib, cti::BuildPacket("RECORD", "R", "R|" + c.PHONE_NO + "|" + other + "|")));
+    if (!result.empty()) NotifyHost(lib, event + result + "|");
+}
+
+}  // namespace veltrane::telephony

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs what building and testing Veltrane needs on Debian, if missing.
+set -eu
+
+packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+wine wine64 xvfb xauth fonts-nanum locales curl"
+
+missing=""
+for package in $packages; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing="$missing $package"
+done
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    as_root apt-get update -q
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends $missing
+fi
+
+# Wine needs the glibc locale to pass Korean file names and arguments intact.
+if ! locale -a 2>/dev/null | grep -qi '^ko_KR.utf8$'; then
+    as_root localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
+fi
