@@ -13,6 +13,7 @@ namespace {
 // CP949: "Login 후 서비스 가능합니다", "전화번호없음".
 const std::string kLoginFirst = "Login \xC8\xC4 \xBC\xAD\xBA\xF1\xBD\xBA \xB0\xA1\xB4\xC9\xC7\xD5\xB4\xCF\xB4\xD9";
 const std::string kNoPhoneNumber = "\xC0\xFC\xC8\xAD\xB9\xF8\xC8\xA3\xBE\xF8\xC0\xBD";
+const std::string kDialing = "1";  // CallState of a call being set up
 
 std::string ParametersText(const Parameters& parameters) {
     std::string text;
@@ -57,7 +58,7 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
 
     std::string smsMessage;
     if (kind == "CS") {
-        c.CallState = "1";
+        c.CallState = kDialing;
         telephony::SendCall(lib, "R", guestPhone);
         NotifyHost(lib, "call|success|" + phoneNo + "|" + guestPhone + "|guestphone|S||");
         ShowAlert(lib, "Request[ClickToCall-Web]", guestPhone, 0);
