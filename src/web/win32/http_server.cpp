@@ -14,6 +14,11 @@ namespace veltrane::web::win32 {
 namespace {
 constexpr DWORD kConnectionStackBytes = 256 * 1024;
 constexpr std::size_t kMaxDrainBytes = 64 * 1024;
+// Socket events are waited for no longer than this before the socket is
+// tried again anyway, so that an event lost by the system costs a moment,
+// not the connection.
+constexpr DWORD kAcceptPollMs = 250;
+constexpr DWORD kSocketPollMs = 250;
 
 // The client reset or closed the connection: not worth a log line.
 struct ConnectionClosed {};
@@ -36,13 +41,13 @@ bool IsResetOrClosed(int error) {
 
 enum class Wake { Ready, Stop, Timeout };
 
-// Waits until the socket has news (its events are taken, which re-arms it),
-// the server stops, or the deadline passes.
+// Waits until the socket may have news (its events are taken, which re-arms
+// them), the server stops, or the deadline passes.
 Wake WaitForSocket(SOCKET socket, WSAEVENT event, HANDLE stopEvent, ULONGLONG deadline) {
     const ULONGLONG now = ::GetTickCount64();
     if (now >= deadline) return Wake::Timeout;
     HANDLE handles[2] = {stopEvent, event};
-    switch (::WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1)))) {
+    switch (::WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kSocketPollMs)))) {
     case WAIT_OBJECT_0:
         return Wake::Stop;
     case WAIT_OBJECT_0 + 1: {
@@ -51,7 +56,7 @@ Wake WaitForSocket(SOCKET socket, WSAEVENT event, HANDLE stopEvent, ULONGLONG de
         return Wake::Ready;
     }
     case WAIT_TIMEOUT:
-        return Wake::Timeout;
+        return ::GetTickCount64() >= deadline ? Wake::Timeout : Wake::Ready;
     default:
         throw ServeFailure{};
     }
@@ -255,9 +260,14 @@ void HttpServer::acceptLoop() {
     std::vector<HANDLE> handles{stopEvent_.get()};
     for (const UniqueWsaEvent& event : listenerEvents_) handles.push_back(event.get());
     for (;;) {
-        const DWORD result =
-            ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+        const DWORD result = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
+                                                      kAcceptPollMs);
         if (result == WAIT_OBJECT_0) return;
+        if (result == WAIT_TIMEOUT) {
+            // A connection whose accept event went missing is taken up here.
+            for (const UniqueSocket& listener : listeners_) acceptPending(listener.get());
+            continue;
+        }
         const DWORD index = result - WAIT_OBJECT_0 - 1;
         if (result < WAIT_OBJECT_0 + 1 || index >= listeners_.size()) {
             // The wait itself failed; waiting again would only fail again.
