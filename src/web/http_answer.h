@@ -22,6 +22,13 @@ public:
     virtual std::optional<std::string> handle(const Parameters& parameters) = 0;
     // Writes one diagnostic log line; must not wait for the owner thread.
     virtual void log(const std::string& name, const std::string& text) = 0;
+
+    // Told by the server on the thread that starts and stops it. From
+    // serverStopping() on, handle() must return without waiting for the
+    // owner thread: the server waits for its connection threads to end, and
+    // the owner thread may be the one waiting.
+    virtual void serverStarted() {}
+    virtual void serverStopping() {}
 };
 
 // "HTTP/1.1 200 OK", text/html, no body.

@@ -25,8 +25,7 @@ TDM_DLL::TDM_DLL()
       ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(lib_); }),
       CTISocket(window_, *this),
       // The server's connection threads hand their requests to the owner thread.
-      httpSink_(lib_, [this](const web::LibrarySink::Work& work) { window_.run(work); },
-                [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
+      httpSink_(lib_, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
       HTTPServer(httpSink_),
       platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, HTTPServer, browser_,
                 system_},

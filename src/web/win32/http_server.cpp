@@ -14,11 +14,10 @@ namespace veltrane::web::win32 {
 namespace {
 constexpr DWORD kConnectionStackBytes = 256 * 1024;
 constexpr std::size_t kMaxDrainBytes = 64 * 1024;
-// Socket events are waited for no longer than this before the socket is
-// tried again anyway, so that an event lost by the system costs a moment,
-// not the connection.
-constexpr DWORD kAcceptPollMs = 250;
-constexpr DWORD kSocketPollMs = 250;
+// How often waiting threads look at the stop flag. Waits use select(): the
+// socket events of WSAEventSelect go missing now and then under Wine.
+constexpr long kListenerPollMs = 200;
+constexpr long kConnectionPollMs = 100;
 
 // The client reset or closed the connection: not worth a log line.
 struct ConnectionClosed {};
@@ -39,30 +38,34 @@ bool IsResetOrClosed(int error) {
     }
 }
 
+bool SetNonBlocking(SOCKET socket) {
+    u_long on = 1;
+    return ::ioctlsocket(socket, FIONBIO, &on) == 0;
+}
+
+timeval Milliseconds(long ms) { return timeval{ms / 1000, (ms % 1000) * 1000}; }
+
 enum class Wake { Ready, Stop, Timeout };
 
-// Waits until the socket may have news (its events are taken, which re-arms
-// them), the server stops, or the deadline passes.
-Wake WaitForSocket(SOCKET socket, WSAEVENT event, HANDLE stopEvent, ULONGLONG deadline) {
-    const ULONGLONG now = ::GetTickCount64();
-    if (now >= deadline) return Wake::Timeout;
-    HANDLE handles[2] = {stopEvent, event};
-    switch (::WaitForMultipleObjects(2, handles, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kSocketPollMs)))) {
-    case WAIT_OBJECT_0:
-        return Wake::Stop;
-    case WAIT_OBJECT_0 + 1: {
-        WSANETWORKEVENTS events{};
-        if (::WSAEnumNetworkEvents(socket, event, &events) == SOCKET_ERROR) throw ServeFailure{};
-        return Wake::Ready;
-    }
-    case WAIT_TIMEOUT:
-        return ::GetTickCount64() >= deadline ? Wake::Timeout : Wake::Ready;
-    default:
-        throw ServeFailure{};
+// Waits until the socket can be read (or written), the server stops, or the
+// deadline passes.
+Wake WaitForSocket(SOCKET socket, bool forWriting, const std::atomic<bool>& stopping, ULONGLONG deadline) {
+    for (;;) {
+        if (stopping) return Wake::Stop;
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return Wake::Timeout;
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(socket, &ready);
+        fd_set failed = ready;
+        timeval wait = Milliseconds(static_cast<long>(std::min<ULONGLONG>(deadline - now, kConnectionPollMs)));
+        const int count = ::select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &wait);
+        if (count == SOCKET_ERROR) throw ServeFailure{};
+        if (count > 0) return Wake::Ready;
     }
 }
 
-void SendAll(SOCKET socket, WSAEVENT event, HANDLE stopEvent, std::string_view bytes, ULONGLONG deadline) {
+void SendAll(SOCKET socket, const std::atomic<bool>& stopping, std::string_view bytes, ULONGLONG deadline) {
     while (!bytes.empty()) {
         const int sent = ::send(socket, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX)), 0);
         if (sent > 0) {
@@ -72,7 +75,7 @@ void SendAll(SOCKET socket, WSAEVENT event, HANDLE stopEvent, std::string_view b
         const int error = ::WSAGetLastError();
         if (IsResetOrClosed(error)) throw ConnectionClosed{};
         if (error != WSAEWOULDBLOCK) throw ServeFailure{};
-        switch (WaitForSocket(socket, event, stopEvent, deadline)) {
+        switch (WaitForSocket(socket, true, stopping, deadline)) {
         case Wake::Ready: break;
         case Wake::Stop: throw ConnectionClosed{};
         case Wake::Timeout: throw ServeFailure{};
@@ -80,9 +83,10 @@ void SendAll(SOCKET socket, WSAEVENT event, HANDLE stopEvent, std::string_view b
     }
 }
 
-// After the answer: reads what the client still sends until it closes, so
-// that closing the socket does not reset the connection under the answer.
-void Drain(SOCKET socket, WSAEVENT event, HANDLE stopEvent, ULONGLONG deadline) {
+// After the answer: bytes the client sent beyond its request would make the
+// close reset the connection, possibly before the client has read the
+// answer; so they are read first, and the client given a moment to finish.
+void Drain(SOCKET socket, const std::atomic<bool>& stopping, ULONGLONG deadline) {
     char buffer[4096];
     std::size_t drained = 0;
     while (drained <= kMaxDrainBytes) {
@@ -91,8 +95,9 @@ void Drain(SOCKET socket, WSAEVENT event, HANDLE stopEvent, ULONGLONG deadline) 
             drained += static_cast<std::size_t>(received);
             continue;
         }
-        if (received == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) return;
-        if (WaitForSocket(socket, event, stopEvent, deadline) != Wake::Ready) return;
+        // Nothing left over (the usual case): close at once.
+        if (received == 0 || drained == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) return;
+        if (WaitForSocket(socket, false, stopping, deadline) != Wake::Ready) return;
     }
 }
 
@@ -171,19 +176,17 @@ WinsockSession::~WinsockSession() {
 struct HttpServer::Connection {
     HttpServer* server = nullptr;
     UniqueSocket socket;
-    UniqueWsaEvent event;
     UniqueKernelHandle thread;
     std::atomic<bool> finished{false};
 };
 
-HttpServer::HttpServer(HttpRequestSink& sink, HttpServerLimits limits)
-    : sink_(sink), limits_(limits), stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+HttpServer::HttpServer(HttpRequestSink& sink, HttpServerLimits limits) : sink_(sink), limits_(limits) {}
 
 HttpServer::~HttpServer() { stop(); }
 
 bool HttpServer::listen(std::int32_t port, std::string& error) {
     if (listening_) return true;
-    if (!winsock_.ready() || !stopEvent_) {
+    if (!winsock_.ready()) {
         error = "Windows Sockets are not available";
         return false;
     }
@@ -198,26 +201,21 @@ bool HttpServer::listen(std::int32_t port, std::string& error) {
     UniqueSocket v6 = OpenListener(AF_INET6, boundPort, v6Error);  // absent where there is no IPv6
 
     std::vector<UniqueSocket> listeners;
-    std::vector<UniqueWsaEvent> events;
     listeners.push_back(std::move(v4));
     if (v6) listeners.push_back(std::move(v6));
     for (const UniqueSocket& listener : listeners) {
-        UniqueWsaEvent event(::WSACreateEvent());
-        if (!event || ::WSAEventSelect(listener.get(), event.get(), FD_ACCEPT) == SOCKET_ERROR) {
-            error = SocketErrorText("WSAEventSelect", "127.0.0.1", boundPort, ::WSAGetLastError());
+        if (!SetNonBlocking(listener.get())) {
+            error = SocketErrorText("ioctlsocket", "127.0.0.1", boundPort, ::WSAGetLastError());
             return false;
         }
-        events.push_back(std::move(event));
     }
 
-    ::ResetEvent(stopEvent_.get());
     stopping_ = false;
+    sink_.serverStarted();
     listeners_ = std::move(listeners);
-    listenerEvents_ = std::move(events);
     listenerThread_.reset(::CreateThread(nullptr, 0, &HttpServer::ListenerMain, this, 0, nullptr));
     if (!listenerThread_) {
         error = "CreateThread failed (error " + std::to_string(::GetLastError()) + ")";
-        listenerEvents_.clear();
         listeners_.clear();
         return false;
     }
@@ -228,7 +226,7 @@ bool HttpServer::listen(std::int32_t port, std::string& error) {
 
 void HttpServer::stop() {
     stopping_ = true;
-    if (stopEvent_) ::SetEvent(stopEvent_.get());
+    sink_.serverStopping();
     if (listenerThread_) {
         WaitServingSentMessages(listenerThread_.get());
         listenerThread_.reset();
@@ -240,7 +238,6 @@ void HttpServer::stop() {
     }
     for (const auto& connection : remaining) WaitServingSentMessages(connection->thread.get());
     remaining.clear();
-    listenerEvents_.clear();
     listeners_.clear();
     port_ = 0;
     listening_ = false;
@@ -257,31 +254,21 @@ DWORD WINAPI HttpServer::ListenerMain(LPVOID self) noexcept {
 }
 
 void HttpServer::acceptLoop() {
-    std::vector<HANDLE> handles{stopEvent_.get()};
-    for (const UniqueWsaEvent& event : listenerEvents_) handles.push_back(event.get());
-    for (;;) {
-        const DWORD result = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE,
-                                                      kAcceptPollMs);
-        if (result == WAIT_OBJECT_0) return;
-        if (result == WAIT_TIMEOUT) {
-            // A connection whose accept event went missing is taken up here.
-            for (const UniqueSocket& listener : listeners_) acceptPending(listener.get());
+    while (!stopping_) {
+        fd_set ready;
+        FD_ZERO(&ready);
+        for (const UniqueSocket& listener : listeners_) FD_SET(listener.get(), &ready);
+        timeval wait = Milliseconds(kListenerPollMs);
+        const int count = ::select(0, &ready, nullptr, nullptr, &wait);
+        if (count == SOCKET_ERROR) {
+            // select on our own listeners fails only when something is badly
+            // wrong; a pause keeps a lasting fault from spinning.
+            log("HTTPServer", "ListenException");
+            ::Sleep(kListenerPollMs);
             continue;
         }
-        const DWORD index = result - WAIT_OBJECT_0 - 1;
-        if (result < WAIT_OBJECT_0 + 1 || index >= listeners_.size()) {
-            // The wait itself failed; waiting again would only fail again.
-            log("HTTPServer", "ListenException");
-            return;
-        }
-        WSANETWORKEVENTS events{};
-        if (::WSAEnumNetworkEvents(listeners_[index].get(), listenerEvents_[index].get(), &events) == SOCKET_ERROR) {
-            ::WSAResetEvent(listenerEvents_[index].get());
-            log("HTTPServer", "ListenException");
-        } else if ((events.lNetworkEvents & FD_ACCEPT) != 0 && events.iErrorCode[FD_ACCEPT_BIT] != 0) {
-            log("HTTPServer", "ListenException");
-        }
-        acceptPending(listeners_[index].get());
+        for (const UniqueSocket& listener : listeners_)
+            if (count > 0 && FD_ISSET(listener.get(), &ready)) acceptPending(listener.get());
     }
 }
 
@@ -308,10 +295,7 @@ void HttpServer::startConnection(UniqueSocket socket) {
     auto connection = std::make_unique<Connection>();
     connection->server = this;
     connection->socket = std::move(socket);
-    connection->event.reset(::WSACreateEvent());
-    if (!connection->event ||
-        ::WSAEventSelect(connection->socket.get(), connection->event.get(), FD_READ | FD_WRITE | FD_CLOSE) ==
-            SOCKET_ERROR) {
+    if (!SetNonBlocking(connection->socket.get())) {
         log("HTTPServer", "Exception");
         return;
     }
@@ -341,7 +325,7 @@ DWORD WINAPI HttpServer::ConnectionMain(LPVOID parameter) noexcept {
     HttpServer& server = *connection.server;
     server.log("HTTPServerConnect");
     try {
-        server.serve(connection);
+        server.serve(connection.socket.get());
     } catch (const ConnectionClosed&) {
     } catch (...) {
         server.log("HTTPServer", "Exception");
@@ -352,12 +336,8 @@ DWORD WINAPI HttpServer::ConnectionMain(LPVOID parameter) noexcept {
     return 0;
 }
 
-void HttpServer::serve(Connection& connection) {
-    const SOCKET socket = connection.socket.get();
-    const WSAEVENT event = connection.event.get();
-    const HANDLE stopEvent = stopEvent_.get();
+void HttpServer::serve(SOCKET socket) {
     const ULONGLONG deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
-
     HttpRequestParser parser;
     char buffer[4096];
     while (parser.status() == HttpRequestParser::Status::NeedMore) {
@@ -370,7 +350,7 @@ void HttpServer::serve(Connection& connection) {
         const int error = ::WSAGetLastError();
         if (IsResetOrClosed(error)) throw ConnectionClosed{};
         if (error != WSAEWOULDBLOCK) throw ServeFailure{};
-        switch (WaitForSocket(socket, event, stopEvent, deadline)) {
+        switch (WaitForSocket(socket, false, stopping_, deadline)) {
         case Wake::Ready: break;
         case Wake::Stop: throw ConnectionClosed{};
         case Wake::Timeout: throw ServeFailure{};
@@ -387,9 +367,9 @@ void HttpServer::serve(Connection& connection) {
     if (stopping_) return;
 
     const std::string answer = AnswerRequest(parser.request(), sink_);
-    SendAll(socket, event, stopEvent, answer, ::GetTickCount64() + limits_.requestTimeoutMs);
+    SendAll(socket, stopping_, answer, ::GetTickCount64() + limits_.requestTimeoutMs);
     ::shutdown(socket, SD_SEND);
-    Drain(socket, event, stopEvent, ::GetTickCount64() + limits_.lingerTimeoutMs);
+    Drain(socket, stopping_, ::GetTickCount64() + limits_.lingerTimeoutMs);
 }
 
 void HttpServer::log(const std::string& name, const std::string& text) noexcept {

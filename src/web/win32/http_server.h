@@ -20,13 +20,6 @@ namespace veltrane::web::win32 {
 using veltrane::win32::UniqueKernelHandle;
 using veltrane::win32::UniqueSocket;
 
-struct WsaEventTraits {
-    using Type = WSAEVENT;
-    static Type invalid() { return WSA_INVALID_EVENT; }
-    static void close(Type e) { ::WSACloseEvent(e); }
-};
-using UniqueWsaEvent = veltrane::win32::UniqueHandle<WsaEventTraits>;
-
 // WSAStartup for as long as the owner lives.
 class WinsockSession {
 public:
@@ -43,7 +36,7 @@ private:
 struct HttpServerLimits {
     int maxConnections = 64;      // more at once are closed as soon as accepted
     DWORD requestTimeoutMs = 5000;  // to read the whole request
-    DWORD lingerTimeoutMs = 1000;   // to let the client take the answer
+    DWORD lingerTimeoutMs = 1000;   // to read what a client sent beyond its request
 };
 
 class HttpServer : public CommandServer {
@@ -57,10 +50,10 @@ public:
     // Listens on 127.0.0.1 and, where the system has it, [::1]. A server
     // already listening keeps its port. Port 0 takes one the system chooses.
     bool listen(std::int32_t port, std::string& error) override;
-    // Closes the listeners and every connection and waits for their threads.
-    // Messages sent to the calling thread's windows are served meanwhile, so
-    // a connection thread waiting for that thread cannot hold it up. Never
-    // call it on a connection thread.
+    // Closes the listeners and every connection and waits for their threads,
+    // after telling the sink to let go of the requests it holds. Messages
+    // sent to the calling thread's windows are served meanwhile, for sinks
+    // that hand requests over that way. Never call it on a connection thread.
     void stop() override;
 
     // The port listened on; 0 when not listening.
@@ -76,16 +69,14 @@ private:
     void acceptLoop();
     void acceptPending(SOCKET listener);
     void startConnection(UniqueSocket socket);
-    void serve(Connection& connection);
+    void serve(SOCKET socket);
     void reapFinished();
     void log(const std::string& name, const std::string& text = {}) noexcept;
 
     HttpRequestSink& sink_;
     const HttpServerLimits limits_;
     WinsockSession winsock_;
-    UniqueKernelHandle stopEvent_;
     std::vector<UniqueSocket> listeners_;
-    std::vector<UniqueWsaEvent> listenerEvents_;
     UniqueKernelHandle listenerThread_;
     std::mutex connectionsMutex_;
     std::list<std::unique_ptr<Connection>> connections_;

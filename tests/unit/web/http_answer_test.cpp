@@ -2,9 +2,7 @@
 
 #include <vector>
 
-#include "support/fake_platform.h"
 #include "web/http_answer.h"
-#include "web/library_sink.h"
 
 namespace veltrane::web {
 namespace {
@@ -66,37 +64,6 @@ TEST(AnswerRequest, AnotherHostIsRefusedWithoutHandling) {
               ForbiddenAnswer());
     EXPECT_TRUE(sink.handled.empty());
     EXPECT_EQ(sink.logs, std::vector<std::string>{"HTTPServer/Refused Host:evil.example:12209"});
-}
-
-TEST(LibrarySink, RunsTheCommandOnTheOwnerAndPostsLogLines) {
-    testing::TestLibrary t;
-    t.start();
-    int runs = 0;
-    std::vector<LibrarySink::Work> posted;
-    LibrarySink sink(
-        t.lib, [&](const LibrarySink::Work& work) { ++runs, work(); },
-        [&](LibrarySink::Work work) {
-            posted.push_back(std::move(work));
-            return true;
-        });
-
-    EXPECT_EQ(sink.handle(ParseFormText("KIND=SS&PHONE_NO=1&GUEST_PHONE=2")), std::nullopt);
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(t.lib.config.PHONE_NO, "1");
-    t.clearRecords();
-
-    sink.log("HTTPServerConnect", "");
-    EXPECT_TRUE(t.files.appended.empty());  // nothing written until the owner runs it
-    ASSERT_EQ(posted.size(), 1u);
-    posted[0]();
-    EXPECT_EQ(t.logLines(), std::vector<std::string>{"HTTPServerConnect"});
-}
-
-TEST(LibrarySink, WorkThatNeverRanIsAnError) {
-    testing::TestLibrary t;
-    LibrarySink sink(t.lib, [](const LibrarySink::Work&) {}, [](LibrarySink::Work) { return false; });
-    EXPECT_TRUE(sink.handle(ParseFormText("KIND=CS")).has_value());
-    EXPECT_EQ(t.lib.config.PHONE_NO, "");
 }
 
 }  // namespace
