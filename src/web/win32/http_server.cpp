@@ -125,9 +125,10 @@ UniqueSocket OpenListener(int family, std::int32_t port, std::string& error) {
         error = SocketErrorText("socket", address, port, ::WSAGetLastError());
         return {};
     }
-    // No other program may bind the same port and take requests meant for us.
+    // No SO_EXCLUSIVEADDRUSE: the connections this server closes wait out
+    // their TIME_WAIT on the port, and with it a restarted host program
+    // could not listen again for minutes.
     const BOOL on = TRUE;
-    ::setsockopt(socket.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
 
     sockaddr_storage storage{};
     int length = 0;
