@@ -46,6 +46,20 @@ void CloseSocket(Library& lib) {
     lib.os.socket.close();
 }
 
+// Closes the socket for an attempt of the caller's own making (or for none):
+// the disconnect event this causes must not start an attempt of its own.
+void CloseWithoutReconnect(Library& lib) {
+    LinkState& link = lib.link;
+    link.replacingSocket = true;
+    try {
+        CloseSocket(lib);
+    } catch (...) {
+        link.replacingSocket = false;
+        throw;
+    }
+    link.replacingSocket = false;
+}
+
 bool OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
     if (lib.os.socket.open(host, port)) return true;
     WriteLog(lib, "except CTI_CONN", "(CTI) CTI Address:" + host + " Port:" + std::to_string(port));
@@ -115,13 +129,8 @@ bool ConnectCti(Library& lib) {
     LinkState& link = lib.link;
     std::string host;
     try {
-        if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) {
-            // The disconnect event of this close must not start an attempt
-            // of its own: the one below is the only one.
-            link.replacingSocket = true;
-            CloseSocket(lib);
-            link.replacingSocket = false;
-        }
+        // The attempt below is the only one.
+        if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) CloseWithoutReconnect(lib);
         const std::vector<std::string> entries = SplitCommaText(c.CTI_IPs);
         const int count = static_cast<int>(entries.size());
         WriteLog(lib, "CTI Connect Request",
@@ -144,7 +153,6 @@ bool ConnectCti(Library& lib) {
         }
         return OpenSocket(lib, host, c.CTI_PORT);
     } catch (...) {
-        link.replacingSocket = false;
         WriteLog(lib, "except CTI_CONN", "(CTI) CTI Address:" + host + " Port:" + std::to_string(c.CTI_PORT));
         return false;
     }
@@ -222,7 +230,8 @@ void TimerConnTimer(Library& lib) {
         SendLinkCheck(lib);
         return;
     }
-    CloseSocket(lib);
+    // Reconnecting, or giving up, is this tick's decision alone.
+    CloseWithoutReconnect(lib);
     ++lib.ReconnectCount;
     const std::string progress = "[" + std::to_string(lib.ReconnectCount) + "/" + Budget() + "]";
     if (lib.ReconnectCount <= kReconnectBudget) {

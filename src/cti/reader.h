@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -25,14 +26,24 @@ public:
     // one is still being handled (a handler let the message loop run) waits
     // until that one is done, so packets are handed on in arrival order.
     void read(std::string_view bytes, PacketSink& sink);
-    // Forgets held-back and waiting bytes; called when the link closes.
+    // The link closed: forgets held-back bytes. Reads received before the
+    // close are still handled, but nothing of them is kept for the next link.
     void reset();
 
 private:
-    void handle(std::string data, PacketSink& sink);
+    struct Received {
+        std::string bytes;
+        std::uint64_t link;  // the connection they arrived on
+    };
 
-    std::string heldBack_;   // a packet whose body has not fully arrived
-    std::string waiting_;    // reads that arrived during handling
+    void handle(const Received& received, PacketSink& sink);
+    void holdBack(std::string_view tail, const Received& received, PacketSink& sink);
+    void keepPartialMarker(std::string_view tail, const Received& received);
+
+    std::string heldBack_;       // a packet whose header or body has not fully arrived
+    std::string partialMarker_;  // a read ended inside "|LINK|"
+    std::deque<Received> waiting_;
+    std::uint64_t link_ = 0;     // counts resets
     bool handling_ = false;
 };
 

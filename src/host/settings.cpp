@@ -22,6 +22,11 @@ std::int32_t ReadInteger(Library& lib, const std::string& file, const char* sect
     return ParseIniInteger(ReadText(lib, file, section, key, "")).value_or(fallback);
 }
 
+// An INI value is one line. Whatever follows a line break inside a value
+// would be written as lines of their own, new keys or sections; the line
+// itself is all that any reader gets back.
+std::string OneLine(const std::string& value) { return value.substr(0, value.find_first_of("\r\n")); }
+
 std::string ConfigFile(const Library& lib) { return lib.config.BasePath + "config.ini"; }
 std::string UserFile(const Library& lib) { return lib.config.BasePath + "config_user.ini"; }
 }  // namespace
@@ -78,7 +83,7 @@ std::string SaveUserSettings(Library& lib) {
         {"Call", "GUEST_PHONE", c.GUEST_PHONE},
     };
     for (const Key& key : keys)
-        if (!lib.os.ini.write(user, key.section, key.key, key.value)) return failure;
+        if (!lib.os.ini.write(user, key.section, key.key, OneLine(key.value))) return failure;
     return {};
 }
 

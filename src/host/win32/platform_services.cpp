@@ -28,6 +28,12 @@ std::string ProfileIniStore::read(const std::string& file, const std::string& se
 
 bool ProfileIniStore::write(const std::string& file, const std::string& section, const std::string& key,
                             const std::string& value) {
+    // The profile functions carry each string on as a counted UTF-16 string.
+    // One of 32767 characters or more is not written, and Wine then reports
+    // success with the key gone; refuse it here so the caller hears of it.
+    constexpr std::size_t kLongestProfileString = 32766;
+    for (const std::string* text : {&section, &key, &value})
+        if (text->size() > kLongestProfileString) return false;
     return ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 

@@ -15,7 +15,7 @@ std::string FakeIni::read(const std::string& file, const std::string& section, c
 
 bool FakeIni::write(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value) {
-    if (readOnly.count(file)) return false;
+    if (readOnly.count(file) || failingKeys.count(section + "/" + key)) return false;
     files[file][{section, key}] = value;
     writes.push_back(section + "/" + key + "=" + value);
     return true;

@@ -25,6 +25,7 @@ public:
     using Key = std::pair<std::string, std::string>;  // section, key
     std::map<std::string, std::map<Key, std::string>> files;
     std::set<std::string> readOnly;   // files whose writes fail
+    std::set<std::string> failingKeys;  // "section/key" whose writes fail, in any file
     std::vector<std::string> writes;  // "section/key=value", in order
 
     std::string read(const std::string& file, const std::string& section, const std::string& key,

@@ -54,6 +54,8 @@ std::wstring ModuleFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
+}  // namespace
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW((folder + L"*").c_str(), &found);
@@ -74,7 +76,6 @@ void RemoveTree(const std::wstring& folder) {
     ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::RemoveDirectoryW(folder.c_str());
 }
-}  // namespace
 
 TestHost::TestHost(const std::wstring& title) {
     current = this;

@@ -88,6 +88,9 @@ private:
     std::wstring path_;
 };
 
+// Removes a folder ("\" at its end) with everything in it.
+void RemoveTree(const std::wstring& folder);
+
 // Files as the host sees them.
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
