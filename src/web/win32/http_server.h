@@ -58,8 +58,6 @@ public:
 
     // The port listened on; 0 when not listening.
     std::int32_t port() const { return port_; }
-    // Set from the start of stop(): requests still arriving are not handled.
-    bool stopping() const { return stopping_; }
 
 private:
     struct Connection;
