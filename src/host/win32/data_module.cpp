@@ -16,21 +16,6 @@ HIMAGELIST MakeImageList() {
     return images;
 }
 
-// Until the local command server is built in, nothing listens.
-class NoCommandServer final : public CommandServer {
-public:
-    bool listening() const override { return active_; }
-    bool listen(std::int32_t, std::string&) override { return active_ = true; }
-    void stop() override { active_ = false; }
-
-private:
-    bool active_ = false;
-};
-
-class NoBrowser final : public Browser {
-public:
-    bool post(const std::string&, const std::string&) override { return false; }
-};
 }  // namespace
 
 TDM_DLL::TDM_DLL()
@@ -39,9 +24,10 @@ TDM_DLL::TDM_DLL()
       TimerConn(window_, kTimerConnId, [this] { cti::TimerConnTimer(lib_); }),
       ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(lib_); }),
       CTISocket(window_, *this),
-      HTTPServer(std::make_unique<NoCommandServer>()),
-      browser_(std::make_unique<NoBrowser>()),
-      platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, *HTTPServer, *browser_,
+      // The server's connection threads hand their requests to the owner thread.
+      httpSink_(lib_, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
+      HTTPServer(httpSink_),
+      platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, HTTPServer, browser_,
                 system_},
       lib_(platform_) {}
 

@@ -11,6 +11,9 @@
 #include "host/win32/alert_popup.h"
 #include "host/win32/owner_window.h"
 #include "host/win32/platform_services.h"
+#include "web/library_sink.h"
+#include "web/win32/http_server.h"
+#include "web/win32/ie_browser.h"
 
 namespace veltrane::win32 {
 
@@ -47,8 +50,9 @@ private:
     WindowTimer TimerConn;
     WindowTimer ConnectPause;
     WinsockCtiSocket CTISocket;
-    std::unique_ptr<CommandServer> HTTPServer;
-    std::unique_ptr<Browser> browser_;
+    web::LibrarySink httpSink_;
+    web::win32::HttpServer HTTPServer;
+    web::win32::IeBrowser browser_;
     Platform platform_;
     Library lib_;
 };

@@ -11,6 +11,7 @@
 #include "telephony/record.h"
 #include "telephony/sms.h"
 #include "veltrane.h"
+#include "web/web_request.h"
 
 using veltrane::Library;
 using veltrane::win32::BstrToAnsi;
@@ -116,6 +117,13 @@ void __stdcall SMS_BOOKED(BSTR calledNo, BSTR message, BSTR sendTime) {
 
 void __stdcall CALL_RECORD(BSTR phoneNo) {
     RunExport([n = BstrToAnsi(phoneNo)](Library& lib) { telephony::CALL_RECORD(lib, n); });
+}
+
+void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage) {
+    RunExport([code = BstrToAnsi(kind), phone = BstrToAnsi(phoneNo), guest = BstrToAnsi(guestPhone),
+               message = BstrToAnsi(smsMessage)](Library& lib) {
+        veltrane::web::WEB_REQUEST(lib, code, phone, guest, message);
+    });
 }
 
 }  // extern "C"

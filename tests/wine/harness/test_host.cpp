@@ -4,7 +4,9 @@
 #include <ws2tcpip.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -99,7 +101,49 @@ TestHost::~TestHost() {
     current = nullptr;
 }
 
+namespace {
+// The folder DLL_START makes of its first argument.
+std::wstring EffectiveBase(const Arg& basePath) {
+    std::wstring path = basePath.isNull ? std::wstring() : basePath.text;
+    if (std::all_of(path.begin(), path.end(), [](wchar_t c) { return c <= 32; })) return L"C:\\Orvanta\\";
+    if (path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+bool IsUsablePort(const std::string& text) {
+    char* end = nullptr;
+    const long port = std::strtol(text.c_str(), &end, 0);
+    return !text.empty() && *end == '\0' && port > 0 && port < 65536 && port != 12209;
+}
+
+// Tests run side by side, and the library of each listens on the WEB_PORT of
+// its config.ini, 12209 when it has none. A base folder that exists without
+// one is given a free port; a test that leaves the library on 12209 (its
+// folder does not exist yet, or it names no usable port) waits until no
+// other test process holds that port. The lock, like the port, is let go
+// when the process ends.
+void IsolateWebPort(const Arg& basePath) {
+    const std::wstring base = EffectiveBase(basePath);
+    const std::wstring config = base + L"config.ini";
+    const DWORD attributes = ::GetFileAttributesW(base.c_str());
+    const bool folderExists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    std::string port = folderExists ? ReadIni(config, "Connect", "WEB_PORT") : "<missing>";
+    if (folderExists && port == "<missing>") {
+        port = std::to_string(FreeLoopbackPort());
+        WriteIni(config, "Connect", "WEB_PORT", port);
+    }
+    if (IsUsablePort(port)) return;
+    static const HANDLE held = [] {
+        HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"veltrane-tests-default-web-port");
+        ::WaitForSingleObject(lock, 120000);
+        return lock;
+    }();
+    (void)held;
+}
+}  // namespace
+
 void TestHost::start(const Arg& basePath, const Arg& title, bool withCallback) {
+    IsolateWebPort(basePath);
     auto start = As<StartFn>(::GetProcAddress(dll_, "DLL_START"));
     Bstrs args{basePath, title};
     start(args[0], args[1], withCallback ? &TestHost::Callback : nullptr);
@@ -186,9 +230,14 @@ TempFolder::TempFolder(const std::wstring& leaf) {
     static int counter = 0;
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"veltrane-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++counter) + L"\\";
-    ::CreateDirectoryW(path_.c_str(), nullptr);
+    // A folder left by an earlier process with the same id (one that ended
+    // inside DLL_FINISH removes nothing) is not reused: its files would leak
+    // into this test.
+    for (int tries = 0; tries < 1000; ++tries) {
+        path_ = std::wstring(temp) + L"veltrane-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter) + L"\\";
+        if (::CreateDirectoryW(path_.c_str(), nullptr) || ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
     if (!leaf.empty()) {
         path_ += leaf + L"\\";
         ::CreateDirectoryW(path_.c_str(), nullptr);

@@ -1,0 +1,24 @@
+// The local command server's requests: click-to-call and the SMS requests a
+// web page hands to the host.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "host/library.h"
+#include "web/form_text.h"
+
+namespace veltrane::web {
+
+// The log label of a request code ("CS", "SS", "SI"); empty for others.
+std::string CommandLabel(const std::string& kind);
+
+// Handles one request's parameters. Runs on the owner thread; an error it
+// does not catch leaves it at that point.
+void HTTPServerCommandGet(Library& lib, const Parameters& parameters);
+
+// HTTPServerCommandGet with its errors caught: nothing when it ran to its
+// end, else the error's message for the 500 answer.
+std::optional<std::string> RunCommandGet(Library& lib, const Parameters& parameters);
+
+}  // namespace veltrane::web

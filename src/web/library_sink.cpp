@@ -1,0 +1,96 @@
+#include "web/library_sink.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <utility>
+
+#include "host/log.h"
+#include "web/command_get.h"
+
+namespace veltrane::web {
+
+namespace {
+const std::string kStopping = "Server stopping";
+}
+
+struct LibrarySink::Request {
+    Parameters parameters;
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    std::optional<std::string> outcome;
+
+    bool isDone() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return done;
+    }
+    // The first answer counts; a later one (after an abandon) is dropped.
+    void answer(std::optional<std::string> result) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (done) return;
+            done = true;
+            outcome = std::move(result);
+        }
+        answered.notify_all();
+    }
+};
+
+LibrarySink::LibrarySink(Library& lib, std::function<bool(Work)> postToOwner)
+    : lib_(lib), postToOwner_(std::move(postToOwner)) {}
+
+std::optional<std::string> LibrarySink::handle(const Parameters& parameters) {
+    auto request = std::make_shared<Request>();
+    request->parameters = parameters;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return kStopping;
+        outstanding_.push_back(request);
+    }
+    if (!postToOwner_([this, request] { runInTurn(request); }))
+        request->answer(std::string("Request not handled"));
+
+    std::unique_lock<std::mutex> wait(request->mutex);
+    request->answered.wait(wait, [&] { return request->done; });
+    const std::optional<std::string> outcome = request->outcome;
+    wait.unlock();
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    outstanding_.erase(std::remove(outstanding_.begin(), outstanding_.end(), request), outstanding_.end());
+    return outcome;
+}
+
+void LibrarySink::runInTurn(const std::shared_ptr<Request>& request) {
+    try {
+        queue_.push_back(request);
+    } catch (...) {
+        request->answer(std::string("Out of memory"));
+        return;
+    }
+    if (running_) return;  // the request running below this one takes it up
+    running_ = true;
+    while (!queue_.empty()) {
+        const std::shared_ptr<Request> next = std::move(queue_.front());
+        queue_.pop_front();
+        // A request answered already was abandoned by a stopping server.
+        if (!next->isDone()) next->answer(RunCommandGet(lib_, next->parameters));
+    }
+    running_ = false;
+}
+
+void LibrarySink::log(const std::string& name, const std::string& text) {
+    postToOwner_([this, name, text] { WriteLog(lib_, name, text); });
+}
+
+void LibrarySink::serverStarted() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = false;
+}
+
+void LibrarySink::serverStopping() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    for (const auto& request : outstanding_) request->answer(kStopping);
+}
+
+}  // namespace veltrane::web

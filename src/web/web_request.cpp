@@ -1,0 +1,56 @@
+#include "web/web_request.h"
+
+#include "host/log.h"
+#include "host/notify.h"
+#include "web/form_text.h"
+
+namespace veltrane::web {
+
+std::string PageLabel(const std::string& code) {
+    if (code == "CL") return "CALL LIST";
+    if (code == "SL") return "SMS LIST";
+    if (code == "AL") return "CALL+SMS LIST";
+    if (code == "MA") return "MY ADDRESS";
+    if (code == "CS") return "CALL SEND";
+    if (code == "SS") return "SMS SEND";
+    if (code == "SI") return "SMS INFO";
+    return {};
+}
+
+std::string PopupFormBody(const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
+                          const std::string& message) {
+    return "KIND=" + EscapeFormValue(code) + "&PHONE_NO=" + EscapeFormValue(phoneNo) +
+           "&GUEST_PHONE=" + EscapeFormValue(guestPhone) + "&SMS_MSG=" + EscapeFormValue(message);
+}
+
+void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
+                 const std::string& message) {
+    const std::string label = PageLabel(code);
+    const std::string kind = "pKind[" + code + ":" + label + "]";
+    WriteLog(lib, "WEB_REQUEST",
+             lib.config.WebPopupUrl + "\r" + kind + "\r" + "pPhone:" + phoneNo + "\r" + "pPhone:" + guestPhone + "\r" +
+                 "pMsg:" + message);
+    ShowAlert(lib, "WEB_REQUEST", kind + lib.config.PHONE_NO, 0);
+    WriteLog(lib, "ENCODE",
+             "WEB_POPUP_URL=" + lib.config.WebPopupUrl + "\r" + "KIND[(" + code + ")" + label + "]" + "\r" +
+                 "PHONE_NO[" + phoneNo + "]" + "\r" + "GUEST_PHONE[" + guestPhone + "]" + "\r" + "SMS_MSG[" +
+                 message + "]");
+    // A copy: the messages pumped before the post may change the field.
+    const std::string url = lib.config.WebPopupUrl;
+    PostPopupForm(lib, url, PopupFormBody(code, phoneNo, guestPhone, message));
+}
+
+void PostPopupForm(Library& lib, const std::string& url, const std::string& body) {
+    const std::string address = url + "?" + body;
+    WriteLog(lib, "POST_SEND_POPUP", address);
+    lib.os.desktop.pumpMessages();
+    bool posted = false;
+    try {
+        posted = lib.os.browser.post(url, body);
+    } catch (...) {
+        posted = false;
+    }
+    WriteLog(lib, posted ? "POPUP Data Send END" : "POPUP Data Send Except", "Address:" + address);
+}
+
+}  // namespace veltrane::web

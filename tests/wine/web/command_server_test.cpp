@@ -1,0 +1,290 @@
+// Real HTTP requests against the local command server of veltrane.dll.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <vector>
+
+#include "harness/child_process.h"
+#include "harness/fake_cti_server.h"
+#include "harness/test_host.h"
+#include "http_client.h"
+
+namespace veltrane::wine {
+namespace {
+
+using namespace std::chrono_literals;
+
+// CP949 "전화번호없음" and "한글".
+const std::string kNoPhoneNumber = "\xC0\xFC\xC8\xAD\xB9\xF8\xC8\xA3\xBE\xF8\xC0\xBD";
+const std::string kHangul = "\xC7\xD1\xB1\xDB";
+
+bool HasLineContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+std::size_t CountLinesContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+}
+
+// A started library with its CTI link up and a call request sent, so that
+// the user counts as signed in (CallState "1").
+class CommandServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        webPort = FreeLoopbackPort();
+        WriteConfig(base.path(), "127.0.0.1", cti.port(), webPort);
+        host.start(base.path());
+        ASSERT_TRUE(host.waitFor([&] { return cti.clientConnected(); }));
+        host.call("DIAL", {L"0100000000"});
+        ASSERT_TRUE(host.waitFor([&] { return HasLineContaining(cti.receivedLines(), "|LINK|CALL"); }));
+        cti.clearReceived();
+        host.clearEvents();
+    }
+
+    std::string Request(const std::string& bytes, const ClientOptions& options = {}) {
+        return Exchange(host, webPort, bytes, options);
+    }
+    std::string Get(const std::string& target, const std::string& hostHeader = "127.0.0.1") {
+        return Request("GET " + target + " HTTP/1.1\r\nHost: " + hostHeader + ":" + std::to_string(webPort) +
+                       "\r\n\r\n");
+    }
+    std::vector<std::string> Log() { return LogLines(base.path()); }
+    // Every test ends with this: whatever came before, the server still answers.
+    void ExpectStillAnswering() { EXPECT_EQ(Get("/"), kOkAnswer); }
+    // Waits for the CALL packets the CTI server should have by now, and a little longer.
+    std::vector<std::string> CallPackets(std::size_t expected) {
+        host.waitFor([&] { return CountLinesContaining(cti.receivedLines(), "|LINK|CALL") >= expected; }, 3s);
+        host.pump(100ms);
+        std::vector<std::string> calls;
+        for (const std::string& line : cti.receivedLines())
+            if (line.find("|LINK|CALL") != std::string::npos) calls.push_back(line);
+        return calls;
+    }
+
+    TestHost host;
+    TempFolder base;
+    FakeCtiServer cti;
+    int webPort = 0;
+};
+
+TEST_F(CommandServer, PlainGetOfTheRootIsAnsweredAndChangesNothing) {
+    EXPECT_EQ(Get("/"), kOkAnswer);
+    EXPECT_EQ(Request("HEAD / HTTP/1.0\r\n\r\n"), kOkAnswer);
+    host.pump(200ms);
+    EXPECT_FALSE(HasLineContaining(Log(), "HTTP READ"));
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTPServerConnect"));
+    EXPECT_TRUE(host.callbacks().empty());
+}
+
+TEST_F(CommandServer, ClickToCallReachesTheCtiServerIntact) {
+    EXPECT_EQ(Get("/call?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=01098765432"), kOkAnswer);
+    EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0025|R|0212345678|01098765432|"});
+    EXPECT_TRUE(host.waitForEvent("|SMSG|call|success|0212345678|01098765432|guestphone|S||"));
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTP READ => [CS:CALL SEND Request]PHONE_NO:0212345678"));
+    // Over IPv6 loopback too, where the system has it.
+    const std::string v6 = Exchange(host, webPort, "GET /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101 HTTP/1.1\r\n\r\n",
+                                    {"::1"});
+    if (v6 != "<connect failed>") {
+        EXPECT_EQ(v6, kOkAnswer);
+        EXPECT_EQ(CallPackets(2).back(), "|LINK|CALL      |R|0018|R|0212345678|0101|");
+    }
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, KindInLowerCaseIsOnlyLogged) {
+    EXPECT_EQ(Get("/?KIND=cs&PHONE_NO=0212345678&GUEST_PHONE=0101"), kOkAnswer);
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.callbacks().empty());
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTP READ => [cs:]PHONE_NO:0212345678 / GUEST_PHONE:0101 / SMS_MSG:"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, GuestPhoneOfThreeSpacesIsRefused) {
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=%20+%20"), kOkAnswer);
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTP Fail=>" + kNoPhoneNumber));
+    EXPECT_TRUE(host.callbacks().empty());
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, BadEscapesAndALonePlusArriveAsSent) {
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=a%25b%c%zz+%4"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|a%b%c%zz %4|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|%|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%4"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|%4|"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, NamesWithoutValuesAndRepeatedNames) {
+    EXPECT_EQ(Get("/?FLAG&KIND=SI&PHONE_NO=1&phone_no=9&GUEST_PHONE=2&SMS_MSG=x&sms_msg=y"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|x|"));
+    // A name without "=" is present with an empty value, and counts first.
+    EXPECT_EQ(Get("/?KIND=SS&PHONE_NO&PHONE_NO=1&GUEST_PHONE=2"), kOkAnswer);
+    host.pump(200ms);
+    EXPECT_EQ(host.callbacks().size(), 1u);
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, PostedFormIsHandledLikeTheQueryWithNamesInAnyCase) {
+    const std::string body = "kind=SS&Phone_No=0212345678&GUEST_PHONE=0101";
+    EXPECT_EQ(Request("POST /any HTTP/1.1\r\nContent-Type: Application/X-WWW-Form-Urlencoded\r\nContent-Length: " +
+                      std::to_string(body.size()) + "\r\n\r\n" + body),
+              kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|0101|guestphone||"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, BodyShorterThanDeclaredGetsNoAnswer) {
+    ClientOptions halfClosed;
+    halfClosed.halfClose = true;
+    EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 50"
+                      "\r\n\r\nKIND=SS&PHONE_NO=1&GUEST_PHONE=2",
+                      halfClosed),
+              "");
+    host.pump(200ms);
+    EXPECT_TRUE(host.callbacks().empty());
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, BodyLongerThanDeclaredIsCutAtItsLength) {
+    const std::string form = "KIND=SS&PHONE_NO=1&GUEST_PHONE=2";
+    EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                      std::to_string(form.size()) + "\r\n\r\n" + form + "99&KIND=CS"),
+              kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|guestphone||"));
+    EXPECT_TRUE(CallPackets(0).empty());
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, OtherMethodsGetNoAnswer) {
+    EXPECT_EQ(Request("PUT /?KIND=CS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\nContent-Length: 0\r\n\r\n"), "");
+    EXPECT_EQ(Request("OPTIONS * HTTP/1.1\r\n\r\n"), "");
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_FALSE(HasLineContaining(Log(), "HTTP READ"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, AHeadThatNeverEndsIsClosedAfterTheReadTimeout) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Request("GET /?KIND=CS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\nHost: 127.0.0.1"), "");
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, 4s);
+    EXPECT_LT(waited, 9s);
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Exception"); }));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, TwoHundredConnectionsAtOnce) {
+    auto results = std::async(std::launch::async, [port = webPort] {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        std::vector<SOCKET> sockets;
+        for (int i = 0; i < 200; ++i) {
+            SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = ::htons(static_cast<u_short>(port));
+            a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+            if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+                const DWORD timeout = 10000;
+                ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+                sockets.push_back(s);
+            } else {
+                ::closesocket(s);
+            }
+        }
+        const std::string request = "GET /?KIND=SS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\n\r\n";
+        for (SOCKET s : sockets) ::send(s, request.data(), static_cast<int>(request.size()), 0);
+        std::vector<std::string> answers;
+        for (SOCKET s : sockets) {
+            std::string answer;
+            char buffer[512];
+            for (int n; (n = ::recv(s, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
+            answers.push_back(answer);
+            ::closesocket(s);
+        }
+        return answers;
+    });
+    ASSERT_TRUE(host.waitFor([&] { return results.wait_for(0s) == std::future_status::ready; }, 60s));
+    const std::vector<std::string> answers = results.get();
+    std::size_t answered = 0;
+    for (const std::string& answer : answers) {
+        if (answer.empty()) continue;  // over the cap: closed at once
+        EXPECT_EQ(answer, kOkAnswer);
+        ++answered;
+    }
+    EXPECT_GE(answered, 1u);
+    host.pump(300ms);
+    // Every answered request was handled once, and only those.
+    EXPECT_EQ(host.callbacks().size(), answered);
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, OneMebibyteBodyIsRefusedUnanswered) {
+    const std::string request = "POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                                "Content-Length: 1048576\r\n\r\n" +
+                                std::string(1048576, 'x');
+    EXPECT_EQ(Request(request), "");
+    EXPECT_TRUE(host.callbacks().empty());
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, KoreanBytesPassUnconverted) {
+    // Escaped, and as raw CP949 bytes in the query.
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%C7%D1%B1%DB"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|" + kHangul + "|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=" + kHangul), kOkAnswer);
+    EXPECT_EQ(host.callbacks().size(), 2u);
+    EXPECT_EQ(host.callbacks().back(), "|SMSG|sms|success|1|2|information|" + kHangul + "|");
+    EXPECT_TRUE(HasLineContaining(Log(), "SMS_MSG:" + kHangul));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, AnotherHostNameIsRefusedWith403) {
+    const std::string forbidden =
+        "HTTP/1.1 403 Forbidden\r\nContent-Type: text/html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=0299999999&GUEST_PHONE=0101", "evil.example"), forbidden);
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.callbacks().empty());
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Refused Host:evil.example:"); }));
+    EXPECT_FALSE(HasLineContaining(Log(), "0299999999"));
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=1&GUEST_PHONE=2", "localhost"), kOkAnswer);
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, ASecondStartKeepsThePort) {
+    WriteConfig(base.path(), "127.0.0.1", cti.port(), FreeLoopbackPort());
+    host.start(base.path());
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTPServer => PORT:"));
+    EXPECT_TRUE(HasLineContaining(Log(), " / Status Check : Active"));
+    ExpectStillAnswering();
+}
+
+// DLL_FINISH stops the server while a client is half-way through a request.
+VELTRANE_CHILD_SCENARIO(FinishWithAConnectionOpen) {
+    TestHost host;
+    TempFolder base;
+    FakeCtiServer cti;
+    const int webPort = FreeLoopbackPort();
+    WriteConfig(base.path(), "127.0.0.1", cti.port(), webPort);
+    host.start(base.path());
+    if (!host.waitFor([&] { return cti.clientConnected(); })) return 10;
+    auto pending = std::async(std::launch::async, [=] {
+        return ExchangeBlocking(webPort, "GET /?KIND=CS HTTP/1.1\r\nHost: loc");
+    });
+    host.pump(300ms);
+    host.finish();  // ends the process with exit code 1 when it gets through
+    return 11;
+}
+
+TEST(CommandServerStop, FinishWithAConnectionOpenEndsTheProcess) {
+    EXPECT_EQ(RunChild("FinishWithAConnectionOpen", {}, 20000), 1);
+}
+
+}  // namespace
+}  // namespace veltrane::wine
