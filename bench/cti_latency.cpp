@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "harness/cti_fixture.h"
+#include "table_row.h"
 
 using namespace veltrane::wine;
 
@@ -36,11 +37,15 @@ LONGLONG Now() {
     return t.QuadPart;
 }
 
-void Report(const char* what, std::vector<double> samples) {
+double Quantile(const std::vector<double>& sorted, double q) {
+    return sorted[static_cast<std::size_t>(q * (sorted.size() - 1))];
+}
+
+std::vector<double> Report(const char* what, std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) { return samples[static_cast<std::size_t>(q * (samples.size() - 1))]; };
-    std::printf("%-44s n=%zu  p50 %8.1f us  p99 %8.1f us  max %8.1f us\n", what, samples.size(), at(0.50), at(0.99),
-                samples.back());
+    std::printf("%-44s n=%zu  p50 %8.1f us  p99 %8.1f us  max %8.1f us\n", what, samples.size(),
+                Quantile(samples, 0.50), Quantile(samples, 0.99), samples.back());
+    return samples;
 }
 
 // Lets the receiving side go back to waiting before the next write.
@@ -180,8 +185,15 @@ int main(int argc, char** argv) {
     ::WSAStartup(MAKEWORD(2, 2), &data);
     const std::string packet = ServerPacket("CALL", "S", "2|0212345678|0311112222|S|");
 
-    Report("CALL packet write -> host callback (DLL)", ThroughTheLibrary(packets));
-    Report("raw loopback TCP write -> recv (one way)", RawOneWay(packets, packet));
-    Report("raw loopback TCP ping-pong (round trip)", RawPingPong(packets, packet));
+    const auto library = Report("CALL packet write -> host callback (DLL)", ThroughTheLibrary(packets));
+    const auto oneWay = Report("raw loopback TCP write -> recv (one way)", RawOneWay(packets, packet));
+    const auto pingPong = Report("raw loopback TCP ping-pong (round trip)", RawPingPong(packets, packet));
+    for (double q : {0.50, 0.99}) {
+        const std::string figure = std::string("CALL packet to host event, p") + (q < 0.9 ? "50" : "99");
+        veltrane::bench::TableRow(figure.c_str(), Quantile(library, q), "us", "raw loopback TCP one way",
+                                  Quantile(oneWay, q));
+        veltrane::bench::TableRow(figure.c_str(), Quantile(library, q), "us", "raw loopback TCP ping-pong",
+                                  Quantile(pingPong, q));
+    }
     return 0;
 }

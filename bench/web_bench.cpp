@@ -25,6 +25,7 @@
 #include "harness/fake_cti_server.h"
 #include "harness/test_host.h"
 #include "http_client.h"
+#include "table_row.h"
 
 using namespace std::chrono_literals;
 using namespace veltrane::wine;
@@ -167,6 +168,87 @@ private:
     int webPort_ = 0;
 };
 
+// The baseline: the same requests answered at once, one after another, by a
+// bare loopback server: what the exchange itself costs.
+class BareHttpServer {
+public:
+    BareHttpServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, SOMAXCONN);
+        int length = sizeof address;
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ::ntohs(address.sin_port);
+        thread_ = std::thread([this] {
+            for (SOCKET client; (client = ::accept(listener_, nullptr, nullptr)) != INVALID_SOCKET;) Answer(client);
+        });
+    }
+    ~BareHttpServer() {
+        ::closesocket(listener_);
+        thread_.join();
+    }
+    int port() const { return port_; }
+
+private:
+    static void Answer(SOCKET client) {
+        std::string head;
+        char chunk[4096];
+        while (head.find("\r\n\r\n") == std::string::npos) {
+            const int n = ::recv(client, chunk, sizeof chunk, 0);
+            if (n <= 0) break;
+            head.append(chunk, static_cast<std::size_t>(n));
+        }
+        ::send(client, kOkAnswer.data(), static_cast<int>(kOkAnswer.size()), 0);
+        ::closesocket(client);
+    }
+
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+RunResult BareRun(int clients, int total) {
+    BareHttpServer server;
+    RunResult result;
+    result.requests = total;
+    std::atomic<int> next{0};
+    std::vector<std::future<std::vector<double>>> workers;
+    const auto started = Clock::now();
+    for (int c = 0; c < clients; ++c) {
+        workers.push_back(std::async(std::launch::async, [&] {
+            std::vector<double> samples;
+            for (int i; (i = next.fetch_add(1)) < total;) {
+                const std::string request = "GET /?KIND=CS&PHONE_NO=" + kOwnNumber + "&GUEST_PHONE=" + GuestNumber(i) +
+                                            " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+                const auto sent = Clock::now();
+                const bool ok = ExchangeBlocking(server.port(), request) == kOkAnswer;
+                samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+                if (!ok) std::printf("bare server: bad answer\n");
+            }
+            return samples;
+        }));
+    }
+    for (auto& worker : workers)
+        for (double ms : worker.get()) result.latenciesMs.push_back(ms);
+    result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    result.answeredOk = total;
+    return result;
+}
+
+void Compare(int clients, const RunResult& library, const RunResult& bare) {
+    const std::string suffix = clients == 1 ? ", 1 client" : ", " + std::to_string(clients) + " clients";
+    const std::string baseline = "bare loopback HTTP server" + suffix;
+    veltrane::bench::TableRow(("click-to-call requests/s" + suffix).c_str(), library.requests / library.seconds,
+                              "req/s", baseline.c_str(), bare.requests / bare.seconds);
+    for (double q : {0.50, 0.99})
+        veltrane::bench::TableRow(("click-to-call p" + std::string(q < 0.9 ? "50" : "99") + suffix).c_str(),
+                                  Percentile(library.latenciesMs, q), "ms", baseline.c_str(),
+                                  Percentile(bare.latenciesMs, q));
+}
+
 void Report(const char* name, int clients, const RunResult& r) {
     std::printf("%-22s clients %2d  requests %5d  ok %5d  %8.1f req/s  p50 %7.2f ms  p99 %7.2f ms  "
                 "CALL packets intact %5d missing %d unexpected %d\n",
@@ -193,6 +275,12 @@ int main(int argc, char** argv) {
         const RunResult twenty = bench.run(20, perRun, number);
         number += perRun;
         Report("click-to-call", 20, twenty);
+        const RunResult bareOne = BareRun(1, perRun);
+        Report("bare HTTP server", 1, bareOne);
+        const RunResult bareTwenty = BareRun(20, perRun);
+        Report("bare HTTP server", 20, bareTwenty);
+        Compare(1, one, bareOne);
+        Compare(20, twenty, bareTwenty);
 
         bool intact = one.packetsMissing + twenty.packetsMissing == 0 &&
                       one.packetsUnexpected + twenty.packetsUnexpected == 0;
@@ -207,6 +295,8 @@ int main(int argc, char** argv) {
                         "(log file grew %zu KiB)\n",
                         before.workingSet / 1024, after.workingSet / 1024, before.committed / 1024,
                         after.committed / 1024, (bench.logBytes() - logBefore) / 1024);
+            veltrane::bench::TableRow("host memory after 10,000 click-to-calls (committed)", after.committed / 1024.0,
+                                      "KiB", "before them", before.committed / 1024.0);
             intact = intact && soak.packetsMissing == 0 && soak.packetsUnexpected == 0;
         }
         if (std::getenv("BENCH_DEBUG")) bench.dumpServerLines();

@@ -31,10 +31,6 @@ TDM_DLL::TDM_DLL()
                 system_},
       lib_(platform_) {}
 
-bool TDM_DLL::post(std::function<void(Library&)> work) {
-    return window_.post([this, work = std::move(work)] { work(lib_); });
-}
-
 void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }
 void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(lib_); }
 void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(lib_, bytes); }

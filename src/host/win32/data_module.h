@@ -28,8 +28,6 @@ public:
     void run(Work&& work) {
         window_.run([&] { work(lib_); });
     }
-    // Queues work for the owner thread without waiting for it.
-    bool post(std::function<void(Library&)> work);
 
     HostWindowLink& host() { return host_; }
 

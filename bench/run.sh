@@ -1,0 +1,36 @@
+#!/bin/sh
+# Builds and runs every benchmark and prints one table: each figure beside
+# the baseline measured in the same run.
+#
+#   bench/run.sh [requests per click-to-call run]     (default 2000)
+#
+# The reader runs natively (release build); the CTI latency and the
+# click-to-call benchmarks drive the real veltrane.dll under Wine and Xvfb.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+tools/setup-debian.sh
+
+cmake --preset release >/dev/null && cmake --build build/release --target bench_reader_throughput >/dev/null
+cmake --preset x64 >/dev/null && cmake --build build/x64 --target bench_cti_latency bench_web >/dev/null
+
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+run_wine() { xvfb-run -a -s "-screen 0 1024x768x24" cmake/wine-run.sh "$@"; }
+
+echo "== reader and dispatch (native)"
+build/release/bench/bench_reader_throughput | tee -a "$out"
+echo "== CTI packet to host event (Wine)"
+run_wine build/x64/bench/bench_cti_latency.exe 1000 | tee -a "$out"
+echo "== click-to-call through the local command server (Wine)"
+run_wine build/x64/bench/bench_web.exe "${1:-2000}" 1 | tee -a "$out" || echo "(some CALL packets did not arrive intact)"
+wineserver -k 2>/dev/null || true
+
+echo
+echo "| Figure | Value | Baseline (same run) | Baseline value | Ratio |"
+echo "|---|---:|---|---:|---:|"
+grep '^ROW|' "$out" | awk -F'|' '{
+    split($3, v, " "); split($5, b, " ");
+    ratio = (b[1] + 0 != 0) ? sprintf("%.3g", v[1] / b[1]) : "-";
+    printf "| %s | %s | %s | %s | %s |\n", $2, $3, $4, $5, ratio
+}'
