@@ -37,7 +37,15 @@ void RunExport(Work&& work) noexcept {
 TDM_DLL* DataModule() {
     static std::mutex creating;
     std::lock_guard<std::mutex> lock(creating);
-    if (DM_DLL.load() == nullptr) DM_DLL.store(new TDM_DLL());
+    if (DM_DLL.load() == nullptr) {
+        // The data module's windows, timers and threads live as long as the
+        // process, so the DLL must too: a FreeLibrary by the host would
+        // otherwise leave them running code that is gone.
+        HMODULE self = nullptr;
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                             reinterpret_cast<LPCWSTR>(&DataModule), &self);
+        DM_DLL.store(new TDM_DLL());
+    }
     return DM_DLL.load();
 }
 

@@ -148,3 +148,25 @@ TEST_F(Start, RestartWhileStartedReadsTheFilesAgain) {
 
 }  // namespace
 }  // namespace veltrane::wine
+
+namespace veltrane::wine {
+namespace {
+
+// A host that unloads the library after starting it: the library keeps
+// itself loaded, since its windows, timers and socket still run.
+TEST(StartUnload, FreeLibraryAfterStartLeavesTheLibraryWorking) {
+    TestHost host;
+    TempFolder base;
+    FakeCtiServer server;
+    WriteConfig(base.path(), "127.0.0.1", server.port());
+    host.start(base.path());
+    ASSERT_TRUE(host.waitForEvent("|SMSG|conn|connect||"));
+
+    ::FreeLibrary(host.dll());
+    EXPECT_NE(::GetModuleHandleW(L"veltrane.dll"), nullptr);
+    ASSERT_TRUE(server.send("|LINK|INFO      |S|0009|N|hello|\r\n"));
+    EXPECT_TRUE(host.waitForEvent("|SMSG|information|normal|hello|"));
+}
+
+}  // namespace
+}  // namespace veltrane::wine
