@@ -14,15 +14,19 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
 
 mkdir -p "$(dirname "$WINEPREFIX")"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    (
-        flock 9
-        if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot -i </dev/null >/dev/null 2>&1 || true
-            wineserver -w
-        fi
-    ) 9>"$WINEPREFIX.lock"
-fi
-wineserver -p30 </dev/null >/dev/null 2>&1 || true
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+# One program at a time gets Wine going: the prefix on the very first run,
+# then wineserver and the background processes (services, the desktop
+# window), each with its output sent elsewhere. Without the lock, two tests
+# started together race, and a background process may start from a test
+# program instead, holding that test's pipes until the whole run is over.
+(
+    flock 9
+    # (9>&-: what Wine leaves running must not hold the lock.)
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+        wineserver -w 9>&-
+    fi
+    wineserver -p30 </dev/null >/dev/null 2>&1 9>&- || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
+) 9>"$WINEPREFIX.lock"
 exec wine "$@"

@@ -92,16 +92,18 @@ TEST_F(CtiFlood, HostKeepsReceivingAndTheExportsStayResponsive) {
     ASSERT_GE(perHalfSecond.size(), 2u);
     for (std::size_t i = 0; i < perHalfSecond.size(); ++i) {
         EXPECT_GT(perHalfSecond[i], 0) << "half second " << i;
-        EXPECT_LT(slices[i], 1500ms) << "half second " << i;
+        EXPECT_LT(slices[i], 2000ms) << "half second " << i;
     }
     EXPECT_GT(total, 10 * kPacketsPerWrite);
     EXPECT_TRUE(drained) << delivered << " of " << total << " packets reached the host";
     EXPECT_EQ(delivered.load(), total);
     EXPECT_EQ(mangled.load(), 0);
     ASSERT_EQ(exportTimes.size(), 2u);
-    for (const auto& took : exportTimes) EXPECT_LT(took, 200ms);
+    // Bounds loose enough for a loaded machine; an owner thread held by the
+    // flood takes seconds.
+    for (const auto& took : exportTimes) EXPECT_LT(took, 1000ms);
     EXPECT_GE(otherThreadCallNs.load(), 0);
-    EXPECT_LT(otherThreadCallNs.load(), 1000000000LL);
+    EXPECT_LT(otherThreadCallNs.load(), 2000000000LL);
     ASSERT_TRUE(waitForLines(3));
     for (const std::string& line : server.receivedLines())
         EXPECT_EQ(line, "|LINK|CALL      |R|0024|R|0212345678|0311112222|");
