@@ -46,7 +46,7 @@ void __stdcall PICK_UP(BSTR guestPhone);
 void __stdcall HANG_UP(BSTR guestPhone);
 void __stdcall RE_DIAL(void);
 
-/* SMS; the send time is passed to the server as given. */
+/* SMS; the send time is passed to the server trimmed, as text the server understands. */
 void __stdcall SMS_INSTANT(BSTR calledNo, BSTR message);
 void __stdcall SMS_BOOKED(BSTR calledNo, BSTR message, BSTR sendTime);
 

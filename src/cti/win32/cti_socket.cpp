@@ -81,6 +81,7 @@ void WinsockCtiSocket::closeQuietly() {
     socket_.reset();
     outgoing_.clear();
     state_ = SocketState::Closed;
+    ++generation_;
 }
 
 void WinsockCtiSocket::close() {
@@ -113,10 +114,11 @@ void WinsockCtiSocket::flush() {
 }
 
 void WinsockCtiSocket::fail(int errorKind, int errorCode) {
+    const unsigned failing = generation_;
     events_.onError(errorKind, errorCode);
     // The handler normally closes the socket; if it left the error standing,
     // the socket is unusable all the same.
-    if (errorCode != 0) close();
+    if (errorCode != 0 && generation_ == failing) close();
 }
 
 bool WinsockCtiSocket::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -171,14 +173,16 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
     case FD_WRITE:
         flush();
         return;
-    case FD_CLOSE:
+    case FD_CLOSE: {
         if (error != 0) {
             fail(eeDisconnect, error);
             return;
         }
+        const unsigned closing = generation_;
         readAvailable();  // what the server sent before it closed
-        close();
+        if (generation_ == closing) close();
         return;
+    }
     default:
         return;
     }
@@ -196,8 +200,9 @@ void WinsockCtiSocket::readAvailable() {
         if (received < 0) {
             const int error = ::WSAGetLastError();
             if (error != WSAEWOULDBLOCK) {
+                const unsigned reading = generation_;
                 if (!data.empty()) events_.onRead(data);
-                if (socket_) fail(eeReceive, error);
+                if (generation_ == reading) fail(eeReceive, error);
                 return;
             }
         }

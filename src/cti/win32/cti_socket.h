@@ -53,6 +53,10 @@ private:
     // Each socket gets its own message number, so that events still queued
     // for a closed socket are never taken for its successor's.
     UINT message_ = 0;
+    // Counts the sockets closed. The link's handlers may replace the socket
+    // (a failed send, a DLL_START from the host's callback reconnects), so
+    // after calling one, code that still means the old socket checks this.
+    unsigned generation_ = 0;
     HANDLE lookup_ = nullptr;
     std::string lookupBuffer_;
     std::int32_t port_ = 0;

@@ -1,5 +1,6 @@
 // The CTI link of the real DLL against fake servers on loopback: connecting,
 // reporting losses, reconnecting, rotating over the address list.
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -124,6 +125,30 @@ TEST_F(CtiLink, LostConnectionMovesOnToTheNextServer) {
     EXPECT_EQ(LogTexts(base.path(), "POPUP_INFO"),
               (std::vector<std::string>{"[Time(ms):500]CTI connect=>127.0.0.2", "[Time(ms):500]CTI connect=>127.0.0.1",
                                         "[Time(ms):500]CTI connect=>127.0.0.2"}));
+}
+
+TEST_F(CtiLink, HostReconnectingInsideTheLastReadKeepsItsNewConnection) {
+    startConnected();
+    // The host answers a notice by starting the library again, which opens a
+    // new connection; the notice arrives behind more than one read's worth
+    // of bytes, just before the server closes.
+    host.onCallback = [&](const std::string& text) {
+        if (text == Event("information|normal|restart|")) host.start(base.path());
+    };
+    const std::size_t mark = host.callbacks().size();
+    ASSERT_TRUE(server.send(ServerPacket("INFO", "S", "N|" + std::string(20000, 'x') + "|") +
+                            ServerPacket("INFO", "S", "N|restart|")));
+    server.closeClient();
+    Sleep(300);  // both the data and the close are waiting before the host reads
+
+    ASSERT_TRUE(host.waitFor([&] { return server.connections() >= 2 && server.clientConnected(); }));
+    host.pump(500ms);
+    const std::vector<std::string> events = callbacksFrom(mark);
+    // One disconnection: the old socket's, closed by the new start.
+    EXPECT_EQ(std::count(events.begin(), events.end(), Event("conn|disconnect||")), 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), Event("conn|connect||")), 1);
+    EXPECT_EQ(server.connections(), 2);
+    EXPECT_TRUE(server.clientConnected());
 }
 
 TEST_F(CtiLink, HostNameThatCannotBeResolvedIsALookupErrorAndTheNextAddressIsTried) {
