@@ -40,14 +40,6 @@ protected:
                ini.value(userFile(), "Connect", "MAC_ADDR") == kMac &&
                ini.value(userFile(), "Connect", "REG_PHONE") == phone;
     }
-    Strings logTexts(const std::string& name) const {
-        Strings texts;
-        for (const std::string& line : logLines()) {
-            const auto at = line.find(" " + name + " => ");
-            if (at != std::string::npos) texts.push_back(line.substr(at + name.size() + 5));
-        }
-        return texts;
-    }
 };
 
 // Every packet first clears the other party; every packet but INFO is logged

@@ -56,15 +56,6 @@ protected:
         int code = 10061;
         CTISocketError(lib, 3, code);
     }
-    // Log lines of one name, without the phone number in front.
-    Strings logTexts(const std::string& name) const {
-        Strings texts;
-        for (const std::string& line : logLines()) {
-            const auto at = line.find(" " + name + " => ");
-            if (at != std::string::npos) texts.push_back(line.substr(at + name.size() + 5));
-        }
-        return texts;
-    }
     Strings logNames() const {
         Strings names;
         for (const std::string& line : logLines()) {

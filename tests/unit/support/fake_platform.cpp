@@ -138,6 +138,15 @@ std::vector<std::string> TestLibrary::logLines() const {
     return lines;
 }
 
+std::vector<std::string> TestLibrary::logTexts(const std::string& name) const {
+    std::vector<std::string> texts;
+    for (const std::string& line : logLines()) {
+        const auto at = line.find(" " + name + " => ");
+        if (at != std::string::npos) texts.push_back(line.substr(at + name.size() + 5));
+    }
+    return texts;
+}
+
 std::vector<std::string> TestLibrary::alerts() const {
     std::vector<std::string> result;
     for (const AlertContent& alert : desktop.alerts) {

@@ -181,6 +181,8 @@ public:
     const std::vector<std::string>& events() const { return host.callbacks; }
     // Log lines without their time stamp, in the order written.
     std::vector<std::string> logLines() const;
+    // The texts of the log lines with this name, without the phone number in front.
+    std::vector<std::string> logTexts(const std::string& name) const;
     // Alert headers and messages as "header=>message".
     std::vector<std::string> alerts() const;
     void clearRecords();
