@@ -20,8 +20,11 @@ using namespace veltrane;
 namespace {
 
 // An OS that does nothing: the figures are the core's own work.
-struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, CtiSocket, CommandServer, Browser, SystemInfo {
+struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, CtiSocket, CommandServer, Browser, SystemInfo,
+                      Random {
     LocalTime now() override { return {2026, 12, 9, 10, 0, 0}; }
+    std::int64_t elapsedMs() override { return 0; }
+    double unit() override { return 0.5; }
     std::string read(const std::string&, const std::string&, const std::string&, const std::string& f) override { return f; }
     bool write(const std::string&, const std::string&, const std::string&, const std::string&) override { return true; }
     bool createFolders(const std::string&) override { return true; }
@@ -29,7 +32,6 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Cti
     void callback(const std::string&) override { ++events; }
     void copyData(const std::string&) override {}
     void findHostWindow(const std::string&) override {}
-    void pumpMessages() override {}
     void showAlert(const AlertContent&) override {}
     void start(std::int32_t) override {}
     void stop() override {}
@@ -73,10 +75,7 @@ class CountingSink final : public cti::PacketSink {
 public:
     void linkAlive() override {}
     void log(std::string_view, std::string_view) override {}
-    bool dispatch(const std::string&, const std::string&, const std::string&) override {
-        ++packets;
-        return true;
-    }
+    void dispatch(const std::string&, const std::string&, const std::string&) override { ++packets; }
     std::size_t packets = 0;
 };
 
@@ -85,9 +84,9 @@ public:
     explicit DispatchingSink(Library& lib) : lib_(lib) {}
     void linkAlive() override {}
     void log(std::string_view, std::string_view) override {}
-    bool dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
+    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         ++packets;
-        return cti::DispatchCtiMessage(lib_, kind, result, body);
+        cti::DispatchCtiMessage(lib_, kind, result, body);
     }
     std::size_t packets = 0;
 
@@ -134,7 +133,7 @@ int main() {
     });
 
     NullOs os;
-    Platform platform{os, os, os, os, os, os, os, os, os, os, os};
+    Platform platform{os, os, os, os, os, os, os, os, os, os, os, os};
     Library lib(platform);
     DispatchingSink dispatched(lib);
     const double full = BestSeconds([&] {

@@ -21,7 +21,7 @@ std::string MissingLoginArgument(const std::string& phone, const std::string& lo
 
 void PC_LOGIN(Library& lib, const std::string& phone, const std::string& loginId, const std::string& password) {
     TCONFIG_INFO& c = lib.config;
-    lib.ReconnectCount = 0;
+    cti::HostActed(lib);
     if (const std::string missing = MissingLoginArgument(phone, loginId, password); !missing.empty()) {
         NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|" + missing + "|");
         ShowAlert(lib, "login Fail", missing, 5);
@@ -42,6 +42,7 @@ void PC_LOGIN(Library& lib, const std::string& phone, const std::string& loginId
 }
 
 void PC_LOGOUT(Library& lib) {
+    lib.SignedIn = false;  // a later connection no longer signs in
     WriteLog(lib, "PC_LOGOUT");
     SendLogout(lib);
 }

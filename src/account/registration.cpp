@@ -19,6 +19,7 @@ std::string WithoutDashes(std::string text) {
 }  // namespace
 
 void CERTIFICATION_NO(Library& lib, const std::string& phone) {
+    cti::HostActed(lib);
     if (IsBlank(phone)) {
         NotifyHost(lib, "certification_no|fail|Input phone number|");
         ShowAlert(lib, "certification_no Fail", "Input phone number", 5);
@@ -56,6 +57,7 @@ void SendNumber(Library& lib, const std::string& phone, const std::string& macAd
 
 void CERTIFICATION_PC(Library& lib, const std::string& phone, const std::string& certificationNo) {
     const TCONFIG_INFO& c = lib.config;
+    cti::HostActed(lib);
     WriteLog(lib, "CERTIFICATION_PC Request", "Phone(" + phone + ")RegPhone(" + c.REG_PHONE + ")");
     const std::string trimmedPhone = Trim(phone);
     if (WithoutDashes(trimmedPhone) != c.REG_PHONE) {
@@ -93,7 +95,7 @@ void SendCertify(Library& lib, const std::string& certificationNo) {
 
 void CERTIFICATION_OTHER(Library& lib) {
     TCONFIG_INFO& c = lib.config;
-    lib.os.timerConn.stop();
+    lib.SignedIn = false;
     c.REG_PHONE.clear();
     c.MAC_ADDR.clear();
     c.PHONE_NO.clear();

@@ -49,7 +49,6 @@ bool HandleNumber(Library& lib, Message& m) {
         static const char* const failures[] = {"Unregister Phone Number", "Does not Phone Register Number",
                                                "Expiration of the Service"};
         detail = DetailFor(*code, failures);
-        lib.os.timerConn.stop();
         lib.config.REG_PHONE.clear();
         SaveUserSettingsLogged(lib);
     } else if (*code == 1) {
@@ -79,6 +78,9 @@ bool HandleLogin(Library& lib, Message& m) {
     TCONFIG_INFO& c = lib.config;
     c.WebPopupUrl.clear();
     std::string detail;
+    // Every new connection signs in again while the server has accepted
+    // this user; a refusal ends that.
+    lib.SignedIn = !m.failed;
     if (m.failed) {
         const std::optional<std::int32_t> code = ParseInt(m.subKind);
         if (!code) return false;

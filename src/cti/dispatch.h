@@ -8,7 +8,7 @@
 namespace veltrane::cti {
 
 // kind as received (padded), result code, trimmed body. False when the
-// packet needed an integer code and had none: the rest of the read is dropped.
+// packet needed an integer code and had none: its handling ended there.
 bool DispatchCtiMessage(Library& lib, const std::string& kind, const std::string& result,
                         const std::string& body);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "account/login.h"
 #include "cti/dispatch.h"
@@ -14,23 +15,21 @@
 namespace veltrane::cti {
 
 namespace {
-constexpr std::int32_t kFirstPauseMs = 500;
-constexpr std::int32_t kLongestPauseMs = 5000;
 
 std::string Budget() { return std::to_string(kReconnectBudget); }
 
 void RenewSilenceMoment(Library& lib) {
-    const std::int64_t moment = SecondsSince1970(lib.os.clock.now()) + kSilenceLimitSeconds;
+    const std::int64_t moment = SecondsSince1970(lib.os.clock.now()) + lib.config.CTI_SILENCE_SECONDS;
     lib.config.DLL_TIME = static_cast<std::int32_t>(moment);
     lib.config.NextCheckTime = FormatCompact(FromSecondsSince1970(moment));
 }
 
-// While no address accepts connections, attempts are spaced out: 0.5 s,
-// 1 s, 2 s, 4 s, then 5 s, until one connects.
-std::int32_t PauseBeforeAttempt(int failedAttempts) {
-    if (failedAttempts <= 0) return 0;
-    const int doublings = std::min(failedAttempts - 1, 4);
-    return std::min(kFirstPauseMs << doublings, kLongestPauseMs);
+std::int32_t PauseBeforeAttempt(Library& lib) {
+    const int failed = lib.link.failedAttempts;
+    if (failed <= 0) return 0;
+    const std::int32_t pause = std::min(kFirstPauseMs << std::min(failed - 1, 6), kLongestPauseMs);
+    const double spread = 0.8 + 0.4 * lib.os.random.unit();
+    return static_cast<std::int32_t>(pause * spread + 0.5);
 }
 
 // Closes the socket (or the attempt waiting for its pause); either way the
@@ -46,8 +45,8 @@ void CloseSocket(Library& lib) {
     lib.os.socket.close();
 }
 
-// Closes the socket for an attempt of the caller's own making (or for none):
-// the disconnect event this causes must not start an attempt of its own.
+// Closes the socket for an attempt of the caller's own making: the
+// disconnect event this causes must not start an attempt of its own.
 void CloseWithoutReconnect(Library& lib) {
     LinkState& link = lib.link;
     link.replacingSocket = true;
@@ -66,14 +65,59 @@ bool OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
     return false;
 }
 
+// Whether the attempt that has just ended failed: it never connected, or
+// its connection ended within seconds. One that stayed up long enough
+// ends the run of failures.
+bool AttemptFailed(Library& lib) {
+    LinkState& link = lib.link;
+    if (!link.connectedAt) return true;
+    const std::int64_t up = lib.os.clock.elapsedMs() - *link.connectedAt;
+    if (up >= kSettledMs) link.failedAttempts = 0;
+    if (up < kShortLivedMs) return true;
+    lib.ReconnectCount = 0;
+    return false;
+}
+
+// Counts one more failure against the budget. False when it is spent: the
+// library gives up until the host acts.
+bool WithinBudget(Library& lib) {
+    const std::int32_t count = ++lib.ReconnectCount;
+    const std::string progress = "[" + std::to_string(count) + "/" + Budget() + "]";
+    if (count <= kReconnectBudget) {
+        ShowAlert(lib, "TimerConn", progress + " CTI connect Requst", 5);
+        return true;
+    }
+    WriteLog(lib, "TimerConn Exit",
+             "[Check Time:" + lib.config.NextCheckTime + " < Now time:" + FormatCompact(lib.os.clock.now()) +
+                 "]Reconnection " + Budget() + "times check");
+    // Settled before the host hears of it: its callback may act at once.
+    lib.Finished = true;
+    lib.link.gaveUp = true;
+    lib.ReconnectCount = 0;
+    NotifyHost(lib, "conn|fail|CTI connection Check" + progress + "Reconnect Over|");
+    ShowAlert(lib, "TimerConn Exit", progress + " CTI connection Check!!!", 5);
+    return false;
+}
+
+void LogTick(Library& lib) {
+    WriteLog(lib, "TimerConn",
+             std::string("isConnect:") + (IsConnected(lib) ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
+                 "\r[ReConnect:" + std::to_string(lib.ReconnectCount) + "/" + Budget() +
+                 "] Check Time:" + lib.config.NextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
+}
+
 // Hands what the reader cuts out to the dispatch.
 class LinkSink final : public PacketSink {
 public:
     explicit LinkSink(Library& lib) : lib_(lib) {}
-    void linkAlive() override { RenewSilenceMoment(lib_); }
+    void linkAlive() override {
+        RenewSilenceMoment(lib_);
+        lib_.link.lastPacketAt = lib_.os.clock.elapsedMs();
+        lib_.link.checkSentAt.reset();
+    }
     void log(std::string_view name, std::string_view text) override { WriteLog(lib_, name, text); }
-    bool dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
-        return DispatchCtiMessage(lib_, kind, result, body);
+    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
+        DispatchCtiMessage(lib_, kind, result, body);
     }
 
 private:
@@ -127,6 +171,8 @@ std::string ErrorKindName(int errorKind) {
 bool ConnectCti(Library& lib) {
     TCONFIG_INFO& c = lib.config;
     LinkState& link = lib.link;
+    // Calling again does not cut a pause short: only the host's acting does.
+    if (link.attemptPending && link.failedAttempts > 0) return true;
     std::string host;
     try {
         // The attempt below is the only one.
@@ -144,7 +190,7 @@ bool ConnectCti(Library& lib) {
                      " Port:" + std::to_string(c.CTI_PORT));
         ++c.CtiAddressIndex;
 
-        if (const std::int32_t pause = PauseBeforeAttempt(link.failedAttempts); pause > 0) {
+        if (const std::int32_t pause = PauseBeforeAttempt(lib); pause > 0) {
             link.attemptPending = true;
             link.pendingHost = host;
             link.pendingPort = c.CTI_PORT;
@@ -158,6 +204,13 @@ bool ConnectCti(Library& lib) {
     }
 }
 
+void HostActed(Library& lib) {
+    LinkState& link = lib.link;
+    link.failedAttempts = 0;
+    lib.ReconnectCount = 0;
+    if (std::exchange(link.gaveUp, false)) lib.Finished = false;
+}
+
 void ConnectPauseTimer(Library& lib) {
     lib.os.connectPause.stop();
     LinkState& link = lib.link;
@@ -166,24 +219,36 @@ void ConnectPauseTimer(Library& lib) {
     OpenSocket(lib, link.pendingHost, link.pendingPort);
 }
 
+std::int32_t TimerConnInterval(const TCONFIG_INFO& c) {
+    const std::int32_t seconds = std::min({kTimerConnInterval / 1000, c.CTI_SILENCE_SECONDS, c.CTI_ANSWER_SECONDS});
+    return std::max(seconds, 1) * 1000;
+}
+
 void CTISocketConnect(Library& lib) {
     TCONFIG_INFO& c = lib.config;
-    lib.link.failedAttempts = 0;
-    lib.link.connectedSinceOpen = true;
+    LinkState& link = lib.link;
+    const std::int64_t now = lib.os.clock.elapsedMs();
+    link.connectedAt = now;
+    link.lastPacketAt = now;
+    link.checkSentAt.reset();
     NotifyHost(lib, "conn|connect||");
     ShowAlert(lib, "CTI connect", lib.os.socket.remoteAddress(), 0);
-    if (lib.ReconnectCount > 0) {
+    // The host's callback may have closed or replaced this connection.
+    if (!IsConnected(lib)) return;
+    if (lib.SignedIn) {
         if (c.PHONE_NO.empty() || c.LoginPassword.empty()) {
+            lib.SignedIn = false;
             NotifyHost(lib, "conn|fail|input Phone number or login password");
-            return;
+        } else {
+            account::SendLogin(lib, c.LoginId, c.LoginPassword);
+            WriteLog(lib, "CTISocketConnect", "PC_LOGIN");
         }
-        account::SendLogin(lib, c.LoginId, c.LoginPassword);
-        WriteLog(lib, "CTISocketConnect", "PC_LOGIN");
+        if (!IsConnected(lib)) return;
     }
     if (lib.Finished)
         lib.os.timerConn.stop();
     else
-        lib.os.timerConn.start(kTimerConnInterval);
+        lib.os.timerConn.start(TimerConnInterval(c));
     RenewSilenceMoment(lib);
     SaveUserSettingsLogged(lib);
 }
@@ -191,16 +256,21 @@ void CTISocketConnect(Library& lib) {
 void CTISocketDisconnect(Library& lib) {
     LinkState& link = lib.link;
     link.reader.reset();
-    if (!link.connectedSinceOpen && !link.replacingSocket) ++link.failedAttempts;
-    link.connectedSinceOpen = false;
+    const bool failed = !link.replacingSocket && AttemptFailed(lib);
+    if (failed) ++link.failedAttempts;
+    link.connectedAt.reset();
+    link.checkSentAt.reset();
     const std::int32_t port = lib.os.socket.remotePort();
 
     NotifyHost(lib, "conn|disconnect||");
     lib.config.CallState.clear();
     lib.os.timerConn.stop();
     if (lib.Finished || link.replacingSocket) return;
+    // The host may have started an attempt of its own from its callback.
+    if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) return;
     WriteLog(lib, "CTI Socket Connect request",
              "Address:" + lib.config.CTI_IPs + " Port:" + std::to_string(port));
+    if (failed && !WithinBudget(lib)) return;
     ConnectCti(lib);
 }
 
@@ -216,35 +286,24 @@ void CTISocketError(Library& lib, int errorKind, int& errorCode) {
 }
 
 void TimerConnTimer(Library& lib) {
-    TCONFIG_INFO& c = lib.config;
-    lib.os.timerConn.stop();
-    const std::string now = FormatCompact(lib.os.clock.now());
-    const bool connected = IsConnected(lib);
-    const std::string count = std::to_string(lib.ReconnectCount);
-    WriteLog(lib, "TimerConn",
-             std::string("isConnect:") + (connected ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
-                 "\r[ReConnect:" + count + "/" + Budget() + "] Check Time:" + c.NextCheckTime +
-                 " / Now time:" + now);
-    if (c.NextCheckTime >= now) return;
-    if (connected) {
+    LinkState& link = lib.link;
+    if (!IsConnected(lib)) {
+        lib.os.timerConn.stop();
+        return;
+    }
+    const std::int64_t now = lib.os.clock.elapsedMs();
+    if (!link.checkSentAt) {
+        if (now - link.lastPacketAt < std::int64_t(lib.config.CTI_SILENCE_SECONDS) * 1000) return;
+        LogTick(lib);
         SendLinkCheck(lib);
+        if (IsConnected(lib)) link.checkSentAt = now;  // a failed send has reconnected
         return;
     }
-    // Reconnecting, or giving up, is this tick's decision alone.
-    CloseWithoutReconnect(lib);
-    ++lib.ReconnectCount;
-    const std::string progress = "[" + std::to_string(lib.ReconnectCount) + "/" + Budget() + "]";
-    if (lib.ReconnectCount <= kReconnectBudget) {
-        ShowAlert(lib, "TimerConn", progress + " CTI connect Requst", 5);
-        ConnectCti(lib);
-        return;
-    }
-    WriteLog(lib, "TimerConn Exit",
-             "[Check Time:" + c.NextCheckTime + " < Now time:" + now + "]Reconnection " + Budget() + "times check");
-    NotifyHost(lib, "conn|fail|CTI connection Check" + progress + "Reconnect Over|");
-    ShowAlert(lib, "TimerConn Exit", progress + " CTI connection Check!!!", 5);
-    lib.Finished = true;
-    lib.ReconnectCount = 0;
+    if (now - *link.checkSentAt < std::int64_t(lib.config.CTI_ANSWER_SECONDS) * 1000) return;
+    // Nothing has come back: the link is dead, whatever TCP believes.
+    LogTick(lib);
+    NotifyHost(lib, kLinkCheckUnanswered);
+    if (IsConnected(lib)) lib.os.socket.close();
 }
 
 void SendLinkCheck(Library& lib) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "cti/reader.h"
@@ -17,10 +18,17 @@ struct LinkState {
     bool attemptPending = false;
     std::string pendingHost;
     std::int32_t pendingPort = 0;
-    // Attempts in a row that ended without a connection.
+    // Failed attempts in a row (no connection, or one that ended within
+    // seconds): they set the pause before the next attempt.
     int failedAttempts = 0;
-    // Whether the socket now open or just closed had connected.
-    bool connectedSinceOpen = false;
+    // Set when the reconnection budget ran out; the host acting again lifts it.
+    bool gaveUp = false;
+    // Clock::elapsedMs of the connection now open; empty while there is none.
+    std::optional<std::int64_t> connectedAt;
+    // Of the last packet received, or of the connection.
+    std::int64_t lastPacketAt = 0;
+    // Of the link check that has had no answer yet.
+    std::optional<std::int64_t> checkSentAt;
 };
 
 }  // namespace veltrane::cti

@@ -1,7 +1,7 @@
 #include "cti/reader.h"
 
 #include <algorithm>
-#include <utility>
+#include <optional>
 
 #include "host/text.h"
 
@@ -9,176 +9,128 @@ namespace veltrane::cti {
 
 namespace {
 constexpr std::string_view kLink = "|LINK|";
-// A body of up to 1 MiB is completed across reads; a larger declared size is
-// taken as a broken header, and its packet handed on with what arrived.
-constexpr std::int64_t kMaxBody = 1 << 20;
-// Room for the header in front of such a body; more held-back bytes are dropped.
-constexpr std::size_t kMaxHeldBack = kMaxBody + 1024;
-// "|LINK|" + kind + "|" + result + "|" + size + "|"
-constexpr std::size_t kHeaderDelimiters = 5;
+// Past this a length is only ever counted down; the figure itself no longer matters.
+constexpr std::uint64_t kHugeLength = std::uint64_t(1) << 62;
 
-std::string_view TrimFront(std::string_view text) {
+std::string_view DropLeadingBlanks(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
     return text;
 }
 
-std::size_t DistanceToEnd(std::string_view whole, std::string_view part) {
-    return whole.size() - static_cast<std::size_t>(part.data() - whole.data());
-}
-
-// Where a packet that starts on a line of its own begins inside `body`, or
-// npos. A body whose length runs past such a packet was cut short by its
-// sender; taking the length at its word would swallow the packet after it.
-std::size_t PacketOnNewLine(std::string_view body) {
-    for (std::size_t at = body.find(kLink); at != std::string_view::npos; at = body.find(kLink, at + 1))
-        if (at > 0 && (body[at - 1] == '\n' || body[at - 1] == '\r')) return at;
-    return std::string_view::npos;
-}
-
-// The four header fields of the packet at the start of `buffer`, and what
-// follows them.
-struct Header {
-    std::string packet, kind, result, sizeText;
-    std::string_view rest;
-};
-
-Header ReadHeader(std::string_view buffer) {
-    Header header;
-    FieldView field = SplitFieldView('|', buffer);
-    header.packet = field.field;
-    field = SplitFieldView('|', field.rest);
-    header.kind = field.field;
-    field = SplitFieldView('|', field.rest);
-    header.result = field.field;
-    field = SplitFieldView('|', field.rest);
-    header.sizeText = field.field;
-    // A failed split leaves an empty rest that is not part of the buffer.
-    header.rest = field.rest.empty() ? buffer.substr(buffer.size()) : field.rest;
-    return header;
+// Decimal digits with blanks around them; anything else is no length.
+std::optional<std::uint64_t> ParseLength(std::string_view text) {
+    text = TrimView(text);
+    if (text.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value >= kHugeLength / 10 ? kHugeLength : value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value;
 }
 }  // namespace
 
 void CtiReader::read(std::string_view bytes, PacketSink& sink) {
-    waiting_.push_back({std::string(bytes), link_});
-    if (handling_) return;  // the read being handled picks these bytes up
-    handling_ = true;
-    struct Done {
-        bool& handling;
-        ~Done() { handling = false; }
-    } done{handling_};
-    while (!waiting_.empty()) {
-        const Received next = std::move(waiting_.front());
-        waiting_.pop_front();
-        handle(next, sink);
+    buffer_.append(bytes);
+    int packets = 0;
+    for (;;) {
+        const Step step = next(sink, packets);
+        if (step == Step::Stop) return;  // reset inside a dispatch: nothing is left to keep
+        if (step == Step::Wait) break;
     }
+    buffer_.erase(0, at_);
+    at_ = 0;
+    if (buffer_.empty() && buffer_.capacity() > (64u << 10)) buffer_.shrink_to_fit();
 }
 
 void CtiReader::reset() {
-    heldBack_.clear();
-    partialMarker_.clear();
-    ++link_;
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    at_ = 0;
+    skipping_ = 0;
+    ++resets_;
 }
 
-void CtiReader::handle(const Received& received, PacketSink& sink) {
-    std::string raw = std::exchange(heldBack_, {});
-    raw += received.bytes;
-    if (!partialMarker_.empty()) {
-        // The marker is only completed by exactly what it lacks.
-        std::string joined = std::exchange(partialMarker_, {}) + raw;
-        if (joined.starts_with(kLink)) {
-            raw = std::move(joined);
-        } else if (kLink.starts_with(joined)) {
-            partialMarker_ = std::move(joined);  // still short of a whole marker
-            return;
-        }
+CtiReader::Step CtiReader::next(PacketSink& sink, int& packets) {
+    std::string_view rest = std::string_view(buffer_).substr(at_);
+    if (skipping_ > 0) {
+        const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(skipping_, rest.size()));
+        at_ += taken;
+        skipping_ -= taken;
+        if (skipping_ > 0) return Step::Wait;
+        if (++packets == 1) sink.linkAlive();
+        return Step::Handled;
     }
 
-    std::string_view buffer = TrimView(raw);
-    if (buffer.find(kLink) == std::string_view::npos) {
-        keepPartialMarker(raw, received);
-        return;
+    const std::size_t marker = rest.find(kLink);
+    if (marker == std::string_view::npos) {
+        // Skipped, except the last bytes: they may be the start of a marker.
+        at_ += rest.size() - std::min(rest.size(), kLink.size() - 1);
+        return Step::Wait;
     }
-    sink.linkAlive();
+    at_ += marker;
+    rest.remove_prefix(marker);
 
-    for (int count = 1; buffer.find(kLink) != std::string_view::npos; ++count) {
-        const Header header = ReadHeader(buffer);
-        const std::string& packet = header.packet;
-        const std::string& kind = header.kind;
-        const std::string& result = header.result;
-        const std::string& sizeText = header.sizeText;
-        const std::string_view rest = header.rest;
-        const std::optional<std::int32_t> size = ParseInt(sizeText);
-        const bool laterPacket = buffer.find(kLink, 1) != std::string_view::npos;
-
-        // TCP may cut a packet anywhere: keep a packet that is still arriving
-        // and complete it with the next read. Trailing blanks count as arrived.
-        const std::string_view tail = std::string_view(raw).substr(buffer.data() - raw.data());
-        const bool bodyArriving = size && *size >= 0 && *size <= kMaxBody &&
-                                  DistanceToEnd(raw, rest) < static_cast<std::size_t>(*size) &&
-                                  rest.find(kLink) == std::string_view::npos;
-        const bool headerArriving =
-            sizeText.empty() && rest.empty() && !laterPacket &&
-            static_cast<std::size_t>(std::count(tail.begin(), tail.end(), '|')) < kHeaderDelimiters &&
-            tail.find('\n') == std::string_view::npos;
-        if (bodyArriving || headerArriving) {
-            holdBack(tail, received, sink);
-            return;
-        }
-
-        // The log shows this packet's own text, up to the next marker: showing
-        // the rest of the read with every packet would make a read of many
-        // packets write a log that grows with the square of their number.
-        const std::string_view shown =
-            TrimView(laterPacket ? buffer.substr(0, buffer.find(kLink, 1)) : buffer);
-        sink.log("REAL DATA[" + std::to_string(count) + "]", shown);
-        if (!size) return;  // the rest of this read is dropped
-
-        const std::size_t declared = *size > 0 ? std::min<std::size_t>(*size, rest.size()) : 0;
-        const std::size_t cutShort = PacketOnNewLine(rest.substr(0, declared));
-        const std::string body = Trim(rest.substr(0, std::min(declared, cutShort)));
-        std::string logText(shown);
-        logText += "\rMsgPacket:" + packet + "\rMsgKind:" + kind + "\rMsgResult:" + result +
-                   "\rMsgSize:" + sizeText + "\rMsgBody:" + body;
-        sink.log("PACKET", logText);
-
-        // Resume at byte size + 19, at least past the header just read, then
-        // resynchronise on the next "|LINK|".
-        if (cutShort != std::string_view::npos) {
-            buffer = rest.substr(cutShort);
-        } else {
-            const std::size_t consumed = buffer.size() - rest.size();
-            const long long cut =
-                std::max<long long>(static_cast<long long>(*size) + 18, static_cast<long long>(consumed));
-            buffer = TrimFront(buffer.substr(std::min<std::size_t>(static_cast<std::size_t>(cut), buffer.size())));
-            if (const auto next = buffer.find(kLink); next != std::string_view::npos) buffer = buffer.substr(next);
-        }
-
-        if (*size < 0) continue;  // a negative size has no body to hand on
-        if (Trim(kind) == "CONNCT") continue;  // a link check answer only renews the link
-        if (!sink.dispatch(kind, result, body)) return;
+    const std::string_view header = rest.substr(kLink.size(), kMaxHeader);
+    std::size_t ends[3] = {};
+    int found = 0;
+    for (std::size_t from = 0; found < 3; ++found) {
+        const std::size_t end = header.find('|', from);
+        if (end == std::string_view::npos) break;
+        ends[found] = end;
+        from = end + 1;
     }
-    keepPartialMarker(raw, received);
-}
-
-void CtiReader::holdBack(std::string_view tail, const Received& received, PacketSink& sink) {
-    if (received.link != link_) return;  // the link these bytes came on has closed
-    if (tail.size() > kMaxHeldBack) {
-        sink.log("PACKET", "held-back packet of " + std::to_string(tail.size()) + " bytes dropped");
-        return;
+    if (found < 3) {
+        if (rest.size() < kLink.size() + kMaxHeader) return Step::Wait;
+        sink.log("PACKET", std::string(rest.substr(0, kLink.size() + kMaxHeader)) +
+                               " dropped: no kind, result and length within " + std::to_string(kMaxHeader) +
+                               " bytes");
+        at_ += kLink.size();
+        return Step::Handled;
     }
-    heldBack_ = tail;
-}
 
-// A read that ends in the first bytes of "|LINK|" may be cut inside the
-// next packet's marker.
-void CtiReader::keepPartialMarker(std::string_view tail, const Received& received) {
-    if (received.link != link_) return;
-    for (std::size_t length = kLink.size() - 1; length > 0; --length) {
-        if (tail.ends_with(kLink.substr(0, length))) {
-            partialMarker_ = kLink.substr(0, length);
-            return;
-        }
+    const auto field = [&](std::size_t from, std::size_t end) {
+        return DropLeadingBlanks(header.substr(from, end - from));
+    };
+    const std::string_view kind = field(0, ends[0]);
+    const std::string_view result = field(ends[0] + 1, ends[1]);
+    const std::string_view sizeText = field(ends[1] + 1, ends[2]);
+    const std::size_t bodyStart = kLink.size() + ends[2] + 1;
+    const std::string_view head = rest.substr(0, bodyStart);
+
+    const std::optional<std::uint64_t> size = ParseLength(sizeText);
+    if (!size) {
+        sink.log("PACKET", std::string(head) + " dropped: the length is not a number of bytes");
+        at_ += kLink.size();  // the bytes after the marker are searched again
+        return Step::Handled;
     }
+    if (*size > kMaxBody) {
+        sink.log("PACKET", std::string(head) + " skipped: a body of " + std::string(TrimView(sizeText)) +
+                               " bytes is over " + std::to_string(kMaxBody));
+        at_ += bodyStart;
+        skipping_ = *size;
+        return Step::Handled;
+    }
+    const std::size_t length = static_cast<std::size_t>(*size);
+    if (rest.size() - bodyStart < length) return Step::Wait;
+
+    if (++packets == 1) sink.linkAlive();
+    const std::string_view text = TrimView(rest.substr(0, bodyStart + length));
+    sink.log("REAL DATA[" + std::to_string(packets) + "]", text);
+    // Copies: a dispatch may reset the reader, and with it the buffer.
+    const std::string kindText(kind);
+    const std::string resultText(result);
+    const std::string body = Trim(rest.substr(bodyStart, length));
+    std::string logText(text);
+    logText += "\rMsgPacket:LINK\rMsgKind:" + kindText + "\rMsgResult:" + resultText + "\rMsgSize:" +
+               std::string(sizeText) + "\rMsgBody:" + body;
+    sink.log("PACKET", logText);
+    at_ += bodyStart + length;
+
+    if (Trim(kindText) == "CONNCT") return Step::Handled;  // a link check answer only renews the link
+    const std::uint64_t resets = resets_;
+    sink.dispatch(kindText, resultText, body);
+    return resets_ == resets ? Step::Handled : Step::Stop;
 }
 
 }  // namespace veltrane::cti

@@ -1,50 +1,61 @@
 // Cuts the bytes received on the CTI link into packets.
+//
+// The reader sees the link as one byte stream: whatever the cuts between
+// reads (one byte at a time included), the same stream gives the same
+// packets and log lines.
+//   - Bytes before a "|LINK|" are skipped without a trace.
+//   - After "|LINK|" come three header fields, each ended by "|": kind,
+//     result code and body length; blanks in front of a field are dropped.
+//     The three must end within 64 bytes of the marker.
+//   - A length of 0 to 1 MiB in decimal digits (blanks around them allowed)
+//     decides where the body ends: a "|LINK|" inside a message text is text.
+//     The packet is handed on once its whole body has arrived.
+//   - A longer length: the body is counted down as it arrives, never kept,
+//     and one log line says so; the next packet is read as usual.
+//   - Any other length (letters, a sign, nothing), or a header that does not
+//     end in time: the packet is dropped with one log line, and reading
+//     resumes right after its "|LINK|", so a packet that follows is found.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 
 namespace veltrane::cti {
 
 // What the reader hands on. Implemented by the link for the DLL, and by
-// tests and benchmarks.
+// tests, benchmarks and the simulator.
 class PacketSink {
 public:
     virtual ~PacketSink() = default;
-    // A read that holds "|LINK|" renews the link's silence moment, once.
+    // A read in which at least one packet ended renews the link's silence
+    // moment, once, before that packet is handed on.
     virtual void linkAlive() = 0;
     virtual void log(std::string_view name, std::string_view text) = 0;
-    // One packet; false stops the handling of the rest of this read.
-    virtual bool dispatch(const std::string& kind, const std::string& result, const std::string& body) = 0;
+    // One packet: kind as received (padded), result code, trimmed body.
+    virtual void dispatch(const std::string& kind, const std::string& result, const std::string& body) = 0;
 };
 
 class CtiReader {
 public:
-    // Handles one read event's bytes. A read that arrives while an earlier
-    // one is still being handled (a handler let the message loop run) waits
-    // until that one is done, so packets are handed on in arrival order.
+    static constexpr std::uint64_t kMaxBody = 1 << 20;
+    static constexpr std::size_t kMaxHeader = 64;  // after "|LINK|"
+
+    // Handles one read event's bytes.
     void read(std::string_view bytes, PacketSink& sink);
-    // The link closed: forgets held-back bytes. Reads received before the
-    // close are still handled, but nothing of them is kept for the next link.
+    // The link closed: forgets everything not yet handed on. Called from
+    // inside a dispatch (the host reconnected from its callback), it also
+    // ends the read in progress: the rest belongs to the closed link.
     void reset();
 
 private:
-    struct Received {
-        std::string bytes;
-        std::uint64_t link;  // the connection they arrived on
-    };
+    enum class Step { Handled, Wait, Stop };
+    Step next(PacketSink& sink, int& packets);
 
-    void handle(const Received& received, PacketSink& sink);
-    void holdBack(std::string_view tail, const Received& received, PacketSink& sink);
-    void keepPartialMarker(std::string_view tail, const Received& received);
-
-    std::string heldBack_;       // a packet whose header or body has not fully arrived
-    std::string partialMarker_;  // a read ended inside "|LINK|"
-    std::deque<Received> waiting_;
-    std::uint64_t link_ = 0;     // counts resets
-    bool handling_ = false;
+    std::string buffer_;       // bytes not yet taken; at most a packet and one read
+    std::size_t at_ = 0;       // where in buffer_ the next step starts
+    std::uint64_t skipping_ = 0;  // body bytes of an oversized packet still to come
+    std::uint64_t resets_ = 0;
 };
 
 }  // namespace veltrane::cti

@@ -27,6 +27,11 @@ struct TCONFIG_INFO {
     std::string GUEST_PHONE;
     std::string CallState;          // "L", "1".."3", "C", "S", "B", "R" or empty
     std::int32_t WEB_PORT = 0;
+    // Link supervision, from config.ini: a link check goes out after this
+    // long without a packet, and the link counts as dead when the check has
+    // had no answer this long.
+    std::int32_t CTI_SILENCE_SECONDS = 60;
+    std::int32_t CTI_ANSWER_SECONDS = 30;
     std::string WebPopupUrl;
 };
 

@@ -22,7 +22,12 @@ struct Library {
     std::string CurrentMac;
     bool Started = false;
     bool Finished = false;
+    // Failed connection attempts in a row since the link last stayed up, the
+    // host last acted, or the library last gave up (see cti::ConnectCti).
     std::int32_t ReconnectCount = 0;
+    // The server accepted this user's LOGIN and no logout has followed: every
+    // new connection signs in again.
+    bool SignedIn = false;
     cti::LinkState link;
 };
 

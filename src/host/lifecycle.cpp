@@ -48,7 +48,8 @@ void RunStart(Library& lib, const std::string& basePath, const std::string& wind
     c.CtiAddressIndex = 0;
     c.GUEST_PHONE.clear();
     lib.os.timerConn.stop();
-    lib.ReconnectCount = 0;
+    cti::HostActed(lib);
+    lib.SignedIn = false;  // the host is told to log in
     WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
     lib.os.host.findHostWindow(c.WIN_CAPTION);
     StartCommandServer(lib);
@@ -93,6 +94,7 @@ void DLL_FINISH(Library& lib) {
     }
     WriteLog(lib, "DLL_FINISH", "Start");
     lib.Finished = true;
+    lib.SignedIn = false;
     if (lib.os.socket.state() == SocketState::Connected) {
         try {
             lib.os.socket.close();

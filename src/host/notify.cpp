@@ -8,8 +8,11 @@
 namespace veltrane {
 
 void NotifyHost(Library& lib, std::string_view text) {
-    const std::string event = Trim(text);
+    std::string event = Trim(text);
     if (event.empty()) return;
+    // The host reads the text up to its NUL; one from the server inside it
+    // would cut the callback's text short of what the window message counts.
+    std::replace(event.begin(), event.end(), '\0', ' ');
     const std::string envelope = "|SMSG|" + event;
     WriteLog(lib, "SEND_MSG", envelope);
     lib.os.host.callback(envelope);
@@ -27,7 +30,6 @@ void ShowAlert(Library& lib, const std::string& header, const std::string& messa
     if (lib.config.IS_POPUP_SHOW == "N") return;
     const long long durationMs = (static_cast<long long>(durationFigure) + lib.config.POPUP_SHOW_TIME) * 100;
     WriteLog(lib, "POPUP_INFO", "[Time(ms):" + std::to_string(durationMs) + "]" + header + "=>" + message);
-    lib.os.desktop.pumpMessages();
 
     AlertContent alert;
     alert.header = header;

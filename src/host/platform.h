@@ -14,6 +14,17 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual LocalTime now() = 0;
+    // Milliseconds from an arbitrary start, never set back: for measuring
+    // spans, which the wall clock cannot do across a change of the time.
+    virtual std::int64_t elapsedMs() = 0;
+};
+
+// Spreads out the pauses of many libraries that lost the same server.
+class Random {
+public:
+    virtual ~Random() = default;
+    // A number in [0, 1).
+    virtual double unit() = 0;
 };
 
 // Private-profile INI files.
@@ -58,12 +69,12 @@ struct AlertContent {
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    // Runs the window messages waiting for the calling thread.
-    virtual void pumpMessages() = 0;
-    // Shows the alert popup, replacing the one on screen; never blocks.
+    // Shows the alert popup, replacing the one on screen; returns at once
+    // (it paints when the owner thread's message loop next runs).
     virtual void showAlert(const AlertContent& alert) = 0;
 };
 
+// A window-message timer: ticks every `milliseconds` until stopped.
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -127,11 +138,12 @@ struct Platform {
     HostLink& host;
     Desktop& desktop;
     Timer& timerConn;
-    Timer& connectPause;  // delays a new CTI attempt while no address accepts
+    Timer& connectPause;  // the pause before a new CTI attempt
     CtiSocket& socket;
     CommandServer& httpServer;
     Browser& browser;
     SystemInfo& system;
+    Random& random;
 };
 
 }  // namespace veltrane

@@ -22,6 +22,12 @@ std::int32_t ReadInteger(Library& lib, const std::string& file, const char* sect
     return ParseIniInteger(ReadText(lib, file, section, key, "")).value_or(fallback);
 }
 
+// Link timings: whole seconds up to a day; anything else gives the default.
+std::int32_t ReadSeconds(Library& lib, const std::string& file, const char* key, std::int32_t fallback) {
+    const std::int32_t value = ReadInteger(lib, file, "Connect", key, fallback);
+    return value >= 1 && value <= 86400 ? value : fallback;
+}
+
 // An INI value is one line. Whatever follows a line break inside a value
 // would be written as lines of their own, new keys or sections; the line
 // itself is all that any reader gets back.
@@ -39,6 +45,8 @@ bool LoadSettings(Library& lib) {
     c.CTI_IPs = ReadText(lib, config, "Connect", "CTI_IPs", "");
     c.CTI_PORT = ReadInteger(lib, config, "Connect", "CTI_PORT", kDefaultCtiPort);
     c.WEB_PORT = ReadInteger(lib, config, "Connect", "WEB_PORT", kDefaultWebPort);
+    c.CTI_SILENCE_SECONDS = ReadSeconds(lib, config, "CTI_SILENCE_SECONDS", kDefaultSilenceSeconds);
+    c.CTI_ANSWER_SECONDS = ReadSeconds(lib, config, "CTI_ANSWER_SECONDS", kDefaultAnswerSeconds);
 
     const std::string user = UserFile(lib);
     c.DLL_TIME = ReadInteger(lib, user, "SendMessage", "DLL_TIME", 0);

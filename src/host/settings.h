@@ -9,6 +9,8 @@ namespace veltrane {
 
 inline constexpr std::int32_t kDefaultCtiPort = 2209;
 inline constexpr std::int32_t kDefaultWebPort = 12209;
+inline constexpr std::int32_t kDefaultSilenceSeconds = 60;
+inline constexpr std::int32_t kDefaultAnswerSeconds = 30;
 
 // Reads both files into the record; false (after its alert and callback
 // text) when CTI_IPs is blank.

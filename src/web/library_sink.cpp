@@ -47,7 +47,7 @@ std::optional<std::string> LibrarySink::handle(const Parameters& parameters) {
         if (stopping_) return kStopping;
         outstanding_.push_back(request);
     }
-    if (!postToOwner_([this, request] { runInTurn(request); }))
+    if (!postToOwner_([this, request] { run(request); }))
         request->answer(std::string("Request not handled"));
 
     std::unique_lock<std::mutex> wait(request->mutex);
@@ -60,22 +60,9 @@ std::optional<std::string> LibrarySink::handle(const Parameters& parameters) {
     return outcome;
 }
 
-void LibrarySink::runInTurn(const std::shared_ptr<Request>& request) {
-    try {
-        queue_.push_back(request);
-    } catch (...) {
-        request->answer(std::string("Out of memory"));
-        return;
-    }
-    if (running_) return;  // the request running below this one takes it up
-    running_ = true;
-    while (!queue_.empty()) {
-        const std::shared_ptr<Request> next = std::move(queue_.front());
-        queue_.pop_front();
-        // A request answered already was abandoned by a stopping server.
-        if (!next->isDone()) next->answer(RunCommandGet(lib_, next->parameters));
-    }
-    running_ = false;
+void LibrarySink::run(const std::shared_ptr<Request>& request) {
+    // A request answered already was abandoned by a stopping server.
+    if (!request->isDone()) request->answer(RunCommandGet(lib_, request->parameters));
 }
 
 void LibrarySink::log(const std::string& name, const std::string& text) {

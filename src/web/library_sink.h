@@ -2,7 +2,6 @@
 // thread, the only thread that touches the library's state.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,10 +29,8 @@ public:
 
 private:
     struct Request;
-    // On the owner thread. Requests run one after another, never one inside
-    // another: the alert of a request lets queued messages run, and a
-    // request arriving then waits until the one before it is done.
-    void runInTurn(const std::shared_ptr<Request>& request);
+    // On the owner thread, which runs handed-over work one piece at a time.
+    void run(const std::shared_ptr<Request>& request);
 
     Library& lib_;
     std::function<bool(Work)> postToOwner_;
@@ -41,10 +38,6 @@ private:
     std::mutex mutex_;  // guards the two below, shared with connection threads
     std::vector<std::shared_ptr<Request>> outstanding_;
     bool stopping_ = false;
-
-    // Owner thread only.
-    std::deque<std::shared_ptr<Request>> queue_;
-    bool running_ = false;
 };
 
 }  // namespace veltrane::web

@@ -43,7 +43,6 @@ void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phone
 void PostPopupForm(Library& lib, const std::string& url, const std::string& body) {
     const std::string address = url + "?" + body;
     WriteLog(lib, "POST_SEND_POPUP", address);
-    lib.os.desktop.pumpMessages();
     bool posted = false;
     try {
         posted = lib.os.browser.post(url, body);

@@ -50,9 +50,8 @@ public:
         : simulator_(simulator), id_(id), session_(session), now_(now) {}
     void linkAlive() override {}
     void log(std::string_view, std::string_view) override {}
-    bool dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
+    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         simulator_.handle(id_, session_, kind, result, body, now_);
-        return true;
     }
 
 private:

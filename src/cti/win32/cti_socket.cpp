@@ -1,6 +1,7 @@
 #include "cti/win32/cti_socket.h"
 
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +20,20 @@ constexpr std::size_t kMaxOutgoing = 16u << 20;
 // flooding server hold the owner thread for seconds, with the host's own
 // messages and the exports called from other threads waiting behind it.
 constexpr std::size_t kMaxReadPerEvent = 16384;
+// TCP's own probes of an idle link: behind the link check, they end a
+// connection whose peer has vanished even while the check waits.
+constexpr ULONG kKeepAliveIdleMs = 60000;
+constexpr ULONG kKeepAliveProbeMs = 5000;
+
+void KeepAlive(SOCKET socket) {
+    tcp_keepalive settings{};
+    settings.onoff = 1;
+    settings.keepalivetime = kKeepAliveIdleMs;
+    settings.keepaliveinterval = kKeepAliveProbeMs;
+    DWORD returned = 0;
+    // Without it the link check still finds a dead link.
+    ::WSAIoctl(socket, SIO_KEEPALIVE_VALS, &settings, sizeof settings, nullptr, 0, &returned, nullptr, nullptr);
+}
 }  // namespace
 
 WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
@@ -55,6 +70,7 @@ bool WinsockCtiSocket::open(const std::string& host, std::int32_t port) {
 bool WinsockCtiSocket::connectTo(const in_addr& address) {
     socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!socket_) return false;
+    KeepAlive(socket_.get());
     message_ = kFirstSocketMessage + (message_ + 1 - kFirstSocketMessage) % kSocketMessages;
     if (::WSAAsyncSelect(socket_.get(), owner_.handle(), message_, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
         socket_.reset();

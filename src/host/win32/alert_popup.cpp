@@ -1,7 +1,6 @@
 #include "host/win32/alert_popup.h"
 
 #include "host/alert_layout.h"
-#include "host/win32/owner_window.h"
 
 namespace veltrane::win32 {
 
@@ -48,8 +47,6 @@ AlertPopup::AlertPopup(HIMAGELIST images)
                                     kAlertWindowClass, L"", WS_POPUP, 0, 0, kAlertWidth, kAlertHeight, nullptr,
                                     nullptr, wc.hInstance, this));
 }
-
-void AlertPopup::pumpMessages() { PumpWaitingMessages(); }
 
 void AlertPopup::showAlert(const AlertContent& alert) {
     if (!window_) return;

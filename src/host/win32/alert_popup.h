@@ -15,7 +15,6 @@ public:
     AlertPopup(const AlertPopup&) = delete;
     AlertPopup& operator=(const AlertPopup&) = delete;
 
-    void pumpMessages() override;
     void showAlert(const AlertContent& alert) override;
 
 private:

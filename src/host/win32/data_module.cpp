@@ -27,8 +27,8 @@ TDM_DLL::TDM_DLL()
       // The server's connection threads hand their requests to the owner thread.
       httpSink_(lib_, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
       HTTPServer(httpSink_),
-      platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, HTTPServer, browser_,
-                system_},
+      platform_{clock_,   ini_,        files_,   host_,     Alert,    TimerConn, ConnectPause,
+                CTISocket, HTTPServer, browser_, system_, random_},
       lib_(platform_) {}
 
 void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }

@@ -43,6 +43,7 @@ private:
     LocalFileSystem files_;
     HostWindowLink host_;
     WindowsSystemInfo system_;
+    SeededRandom random_;
     UniqueImageList ImageList;
     AlertPopup Alert;
     WindowTimer TimerConn;

@@ -1,5 +1,6 @@
 #include "host/win32/owner_window.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace veltrane::win32 {
@@ -12,7 +13,7 @@ constexpr UINT kPostedWork = WM_APP + 2;  // lParam: std::function<void()>* to d
 HINSTANCE ThisModule() {
     HMODULE module = nullptr;
     ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&PumpWaitingMessages), &module);
+                         reinterpret_cast<LPCWSTR>(&kClassName), &module);
     return module;
 }
 
@@ -23,6 +24,9 @@ void RunGuarded(const std::function<void()>& work) noexcept {
         // Work handed over has already reported what it could.
     }
 }
+
+// The library's own events: what waits while a handler runs.
+bool IsEvent(UINT message) { return message == WM_TIMER || (message >= WM_APP && message != kRunWork); }
 }  // namespace
 
 OwnerWindow::OwnerWindow() : threadId_(::GetCurrentThreadId()) {
@@ -35,8 +39,14 @@ OwnerWindow::OwnerWindow() : threadId_(::GetCurrentThreadId()) {
     window_.reset(::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this));
 }
 
+OwnerWindow::~OwnerWindow() {
+    for (const Message& message : waiting_)
+        if (message.message == kPostedWork) delete reinterpret_cast<std::function<void()>*>(message.lParam);
+}
+
 void OwnerWindow::run(const std::function<void()>& work) {
     if (onOwnerThread()) {
+        Turn turn(*this);
         work();
         return;
     }
@@ -67,33 +77,50 @@ LRESULT CALLBACK OwnerWindow::WindowProc(HWND window, UINT message, WPARAM wPara
 }
 
 LRESULT OwnerWindow::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case kRunWork:
+    if (message == kRunWork) {
+        Turn turn(*this);
         RunGuarded(*reinterpret_cast<const std::function<void()>*>(lParam));
         return 0;
-    case kPostedWork: {
-        std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
-        RunGuarded(*work);
+    }
+    if (!IsEvent(message)) return ::DefWindowProcW(window, message, wParam, lParam);
+    const Message event{message, wParam, lParam};
+    if (depth_ > 0) {
+        // A timer tick or a socket event that is already waiting says nothing new.
+        if (event.message == kPostedWork || std::find(waiting_.begin(), waiting_.end(), event) == waiting_.end())
+            waiting_.push_back(event);
         return 0;
     }
-    default:
-        for (MessageHandler* handler : handlers_)
-            if (handler->handleMessage(message, wParam, lParam)) return 0;
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
+    Turn turn(*this);
+    if (!dispatch(event)) return ::DefWindowProcW(window, message, wParam, lParam);
+    return 0;
 }
 
-void PumpWaitingMessages() {
-    // Bounded, so that a flood of posted messages cannot hold the caller.
-    MSG msg;
-    for (int handled = 0; handled < 10000 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++handled) {
-        if (msg.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+bool OwnerWindow::dispatch(const Message& event) {
+    if (event.message == kPostedWork) {
+        std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(event.lParam));
+        RunGuarded(*work);
+        return true;
     }
+    for (MessageHandler* handler : handlers_)
+        if (handler->handleMessage(event.message, event.wParam, event.lParam)) return true;
+    return false;
+}
+
+void OwnerWindow::leave() noexcept {
+    if (depth_ > 1) {
+        --depth_;
+        return;
+    }
+    // Still counted as running: what arrives meanwhile joins the queue.
+    while (!waiting_.empty()) {
+        const Message next = waiting_.front();
+        waiting_.pop_front();
+        try {
+            dispatch(next);
+        } catch (...) {
+        }
+    }
+    depth_ = 0;
 }
 
 }  // namespace veltrane::win32

@@ -18,6 +18,14 @@ LocalTime SystemClock::now() {
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
+SeededRandom::SeededRandom() {
+    LARGE_INTEGER counter{};
+    ::QueryPerformanceCounter(&counter);
+    std::seed_seq seed{static_cast<std::uint32_t>(counter.QuadPart), static_cast<std::uint32_t>(counter.QuadPart >> 32),
+                       static_cast<std::uint32_t>(::GetCurrentProcessId())};
+    engine_.seed(seed);
+}
+
 std::string ProfileIniStore::read(const std::string& file, const std::string& section, const std::string& key,
                                   const std::string& fallback) {
     char value[2048];  // a text value is read up to 2047 characters

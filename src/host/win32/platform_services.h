@@ -1,6 +1,8 @@
 // The small Win32 services behind the core's platform interfaces.
 #pragma once
 
+#include <random>
+
 #include "host/platform.h"
 #include "host/win32/owner_window.h"
 #include "veltrane.h"
@@ -10,6 +12,17 @@ namespace veltrane::win32 {
 class SystemClock final : public Clock {
 public:
     LocalTime now() override;
+    std::int64_t elapsedMs() override { return static_cast<std::int64_t>(::GetTickCount64()); }
+};
+
+// Seeded per process, so libraries on many PCs do not draw the same pauses.
+class SeededRandom final : public Random {
+public:
+    SeededRandom();
+    double unit() override { return std::uniform_real_distribution<double>(0.0, 1.0)(engine_); }
+
+private:
+    std::mt19937 engine_;
 };
 
 class ProfileIniStore final : public IniStore {

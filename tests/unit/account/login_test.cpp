@@ -1,5 +1,9 @@
-#include <algorithm>
 #include "account/login.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "cti/packet.h"
 
 #include "account/registration.h"
 #include "support/command_fixture.h"
@@ -13,12 +17,16 @@ using Vec = std::vector<std::string>;
 
 class Login : public testing::CommandTest {
 protected:
-    // The reconnection by the supervision timer completes.
-    void reconnectAfterTimerAttempt() {
+    // The server closes a link that had been up for a minute; the library
+    // reconnects at once.
+    void reconnect() {
+        t.clock.advance(60);
         t.socket.serverCloses();
-        lib.ReconnectCount = 1;
         t.clearRecords();
         t.socket.acceptConnection();
+    }
+    void serverAnswersLogin(const std::string& result) {
+        t.socket.receive(cti::BuildPacket("LOGIN", result, "1|0311112222|http://w.example/|") + "\r\n");
     }
 };
 
@@ -118,29 +126,42 @@ TEST_F(Login, LogoutWithLinkDownDoesNotReconnect) {
     EXPECT_EQ(connectAttempts(), 0u);
 }
 
-TEST_F(Login, TimerReconnectionSignsInAgainWithTheStoredCredentialsEvenAfterLogout) {
+TEST_F(Login, EveryReconnectionSignsInAgainOnceTheServerAcceptedTheLogin) {
     PC_LOGIN(lib, " 0311112222 ", " agent ", " s3cret ");
-    PC_LOGOUT(lib);
-    EXPECT_EQ(lib.config.LoginPassword, "s3cret");
-    reconnectAfterTimerAttempt();
-    EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|LOGIN     |R|0044|R|0311112222|00-1A-2B-3C-4D-5E|agent|s3cret|")});
-    EXPECT_EQ(t.events(), Vec{Smsg("conn|connect||")});
+    serverAnswersLogin("S");
+    for (int i = 0; i < 2; ++i) {
+        reconnect();
+        EXPECT_EQ(t.socket.packets,
+                  Vec{Wire("|LINK|LOGIN     |R|0044|R|0311112222|00-1A-2B-3C-4D-5E|agent|s3cret|")});
+        EXPECT_EQ(t.events(), Vec{Smsg("conn|connect||")});
+        EXPECT_EQ(t.logTexts("CTISocketConnect"), Vec{"PC_LOGIN"});
+        serverAnswersLogin("S");
+    }
 }
 
-TEST_F(Login, TimerReconnectionWithoutPasswordAsksForIt) {
+TEST_F(Login, NoSignInAgainWithoutAnAcceptedLoginOrAfterSigningOut) {
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"no answer yet", [] {}},
+        {"login refused", [&] { serverAnswersLogin("F"); }},
+        {"PC_LOGOUT", [&] { serverAnswersLogin("S"); PC_LOGOUT(lib); }},
+        {"CERTIFICATION_OTHER", [&] { serverAnswersLogin("S"); CERTIFICATION_OTHER(lib); }},
+    };
+    for (const auto& [name, after] : cases) {
+        PC_LOGIN(lib, "0311112222", "agent", "pw");
+        after();
+        reconnect();
+        EXPECT_TRUE(t.socket.packets.empty()) << name;
+    }
+}
+
+TEST_F(Login, ReconnectionWithoutPasswordAsksForItOnce) {
     PC_LOGIN(lib, "0311112222", "agent", "  ");  // refused: nothing stored
-    reconnectAfterTimerAttempt();
+    lib.SignedIn = true;
+    reconnect();
     EXPECT_TRUE(t.socket.packets.empty());
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|connect||"), Smsg("conn|fail|input Phone number or login password")}));
-}
-
-TEST_F(Login, ReconnectionAfterASuccessfulLoginDoesNotSignInAgain) {
-    lib.ReconnectCount = 2;
-    PC_LOGIN(lib, "0311112222", "agent", "pw");
-    t.socket.serverCloses();
-    t.clearRecords();
-    t.socket.acceptConnection();
-    EXPECT_TRUE(t.socket.packets.empty());
+    EXPECT_FALSE(lib.SignedIn);
+    EXPECT_TRUE(t.timerConn.running);  // the link is still watched
 }
 
 TEST_F(Login, HostMaySignInFromItsConnectCallback) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "cti/dispatch.h"
@@ -93,14 +92,13 @@ TEST_F(DispatchTest, NumberSuccessWithOtherCodeChangesNothing) {
     EXPECT_FALSE(saved());
 }
 
-TEST_F(DispatchTest, NumberFailureClearsRegistrationAndDisarmsTimer) {
-    ASSERT_TRUE(timerConn.running);
+TEST_F(DispatchTest, NumberFailureClearsRegistrationAndTheLinkStaysWatched) {
     EXPECT_TRUE(dispatch("NUMBER", "F", "9|0212345678|"));
     EXPECT_EQ(onlyEvent(), "certification_no|fail|0212345678||");
     EXPECT_EQ(lib.config.REG_PHONE, "");
     EXPECT_EQ(ini.value(userFile(), "Connect", "REG_PHONE"), "");
     EXPECT_TRUE(ini.has(userFile(), "Connect", "REG_PHONE"));
-    EXPECT_FALSE(timerConn.running);
+    EXPECT_TRUE(timerConn.running);
 }
 
 TEST_F(DispatchTest, NumberFailureDetails) {
@@ -243,14 +241,6 @@ TEST_F(DispatchTest, CallWithoutIntegerCodeStopsAfterItsLogLine) {
     EXPECT_EQ(logTexts("CALL").size(), 1u);
 }
 
-TEST_F(DispatchTest, StoppedPacketDropsTheRestOfTheRead) {
-    socket.receive(ServerPacket("CALL", "R", "X|0212345678|0311112222|S|") +
-                   ServerPacket("INFO", "R", "I|never seen|"));
-    EXPECT_TRUE(events().empty());
-    socket.receive(ServerPacket("INFO", "R", "I|seen|"));
-    EXPECT_EQ(onlyEvent(), "information|important|seen|");
-}
-
 TEST_F(DispatchTest, ReceivedSmsIsAcknowledgedBeforeTheHostHearsOfIt) {
     std::size_t packetsAtEvent = 0;
     host.onCallback = [&](const std::string&) { packetsAtEvent = socket.packets.size(); };
@@ -334,24 +324,12 @@ TEST_F(DispatchTest, MissingFieldsAreEmpty) {
     EXPECT_EQ(logTexts("CTI READ"), (Strings{"3|0212345678\rSubKind:3\rPhoneNo:"}));
 }
 
-// A fail event raises an alert, which lets queued socket events run.
-TEST_F(DispatchTest, ReadArrivingDuringAnAlertIsHandledAfterTheCurrentRead) {
-    desktop.onPump = [&] { socket.receive(ServerPacket("CALL", "R", "1|0212345678|0311112222|S|")); };
-    socket.receive(ServerPacket("LOGIN", "F", "2|0212345678|") + ServerPacket("INFO", "R", "N|after login|"));
-    EXPECT_EQ(events(), (Strings{"|SMSG|login|fail|0212345678|Different Login ID|",
-                                 "|SMSG|information|normal|after login|",
-                                 "|SMSG|call|success|0212345678|0311112222|dialing|S||"}));
-    EXPECT_EQ(lib.config.CallState, "1");
-}
-
-TEST_F(DispatchTest, ReadArrivingFromTheHostCallbackIsHandledAfterTheCurrentRead) {
-    bool once = true;
-    host.onCallback = [&](const std::string&) {
-        if (std::exchange(once, false)) socket.receive(ServerPacket("RECORD", "R", "0|0212345678|"));
-    };
-    socket.receive(ServerPacket("INFO", "R", "I|one|") + ServerPacket("INFO", "R", "I|two|"));
-    EXPECT_EQ(events(), (Strings{"|SMSG|information|important|one|", "|SMSG|information|important|two|",
-                                 "|SMSG|record|success|0212345678|||"}));
+TEST_F(DispatchTest, LoginAnswerDecidesWhetherNewConnectionsSignIn) {
+    const std::pair<const char*, bool> cases[] = {{"R", true}, {"F", false}, {"S", true}, {"F", false}};
+    for (const auto& [result, signedIn] : cases) {
+        dispatch("LOGIN", result, "1|0212345678|http://w.example/|");
+        EXPECT_EQ(lib.SignedIn, signedIn) << result;
+    }
 }
 
 }  // namespace

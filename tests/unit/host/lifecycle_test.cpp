@@ -207,11 +207,14 @@ TEST_F(Start, BlankCtiAddressAlertsButTheStartGoesOn) {
 TEST_F(Start, ClearsTheFlagsAndCountersOfAPreviousRun) {
     lib.Finished = true;
     lib.ReconnectCount = 7;
+    lib.link.failedAttempts = 4;
+    lib.SignedIn = true;
     c.CtiAddressIndex = 3;
     t.timerConn.start(30000);
     start();
     EXPECT_FALSE(lib.Finished);
     EXPECT_EQ(lib.ReconnectCount, 0);
+    EXPECT_FALSE(lib.SignedIn);
     EXPECT_FALSE(t.timerConn.running);
     // The connection attempt of the start took the first address.
     ASSERT_EQ(t.socket.opens.size(), 1u);

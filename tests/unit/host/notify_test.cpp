@@ -46,7 +46,7 @@ TEST_F(Notify, CallbackComesBeforeTheCopyAndBothBeforeTheAlert) {
         copiesAtCallback = t.host.copies.size();
         alertsAtCallback = t.desktop.alerts.size();
     };
-    t.desktop.onPump = [&] { copiesAtAlert = t.host.copies.size(); };
+    t.desktop.onAlert = [&] { copiesAtAlert = t.host.copies.size(); };
     NotifyHost(lib, "dllfinish|fail|socket disconnect|");
     EXPECT_EQ(copiesAtCallback, 0u);
     EXPECT_EQ(alertsAtCallback, 0u);
@@ -55,6 +55,12 @@ TEST_F(Notify, CallbackComesBeforeTheCopyAndBothBeforeTheAlert) {
     EXPECT_EQ(t.desktop.alerts.at(0).durationMs, 1000);
     EXPECT_EQ(t.logLines(), (Vec{" SEND_MSG => |SMSG|dllfinish|fail|socket disconnect|",
                                  " POPUP_INFO => [Time(ms):1000]dllfinish=>socket disconnect"}));
+}
+
+TEST_F(Notify, NulInsideTheTextBecomesABlankSoBothDeliveriesCarryTheSameText) {
+    NotifyHost(lib, std::string("sms|success|0212|0311|read|a\0b|\0", 32));
+    EXPECT_EQ(t.events(), Vec{"|SMSG|sms|success|0212|0311|read|a b|"});
+    EXPECT_EQ(t.host.copies, t.events());
 }
 
 TEST_F(Notify, OnlyExactlyFailInTheSecondFieldRaisesAnAlert) {
@@ -106,7 +112,6 @@ TEST_F(Alert, SwitchedOffByExactlyNShowsAndLogsNothing) {
     ShowAlert(lib, "h", "m", 5);
     NotifyHost(lib, "x|fail|m|");
     EXPECT_TRUE(t.desktop.alerts.empty());
-    EXPECT_EQ(t.desktop.pumps, 0);
     EXPECT_EQ(t.logLines(), Vec{" SEND_MSG => |SMSG|x|fail|m|"});
     EXPECT_EQ(t.events().size(), 1u);
 
@@ -169,14 +174,6 @@ TEST_F(Alert, ReceivedSmsHeaderMakesTheTallPopup) {
         ASSERT_EQ(t.desktop.alerts.size(), 1u);
         EXPECT_EQ(t.desktop.alerts[0].tall, one.tall) << one.header;
     }
-}
-
-TEST_F(Alert, WaitingMessagesRunBeforeThePopupIsShown) {
-    std::size_t alertsAtPump = 99;
-    t.desktop.onPump = [&] { alertsAtPump = t.desktop.alerts.size(); };
-    ShowAlert(lib, "h", "m", 5);
-    EXPECT_EQ(t.desktop.pumps, 1);
-    EXPECT_EQ(alertsAtPump, 0u);
 }
 
 TEST(AlertRect, BottomRightCornerOfTheWorkAreaWhereverTheTaskBarIs) {

@@ -102,6 +102,23 @@ TEST_F(Settings, IntegersAreDecimalOrZeroXHexElseTheDefault) {
     }
 }
 
+TEST_F(Settings, LinkTimingsAreWholeSecondsUpToADayElseTheDefault) {
+    struct Case {
+        std::string text;
+        std::int32_t seconds;  // 0: the default
+    };
+    const Case cases[] = {{"5", 5},      {"1", 1}, {"86400", 86400}, {"0x0A", 10}, {"", 0},
+                          {"0", 0},      {"-5", 0}, {"86401", 0},    {"1.5", 0},   {"ten", 0}};
+    for (const Case& one : cases) {
+        setConfig("CTI_IPs", "10.0.0.1");
+        setConfig("CTI_SILENCE_SECONDS", one.text);
+        setConfig("CTI_ANSWER_SECONDS", one.text);
+        LoadSettings(lib);
+        EXPECT_EQ(c.CTI_SILENCE_SECONDS, one.seconds ? one.seconds : 60) << one.text;
+        EXPECT_EQ(c.CTI_ANSWER_SECONDS, one.seconds ? one.seconds : 30) << one.text;
+    }
+}
+
 TEST_F(Settings, TextValuesAreCutAfter2047Characters) {
     const std::string fits(2047, 'a');
     setConfig("CTI_IPs", fits);

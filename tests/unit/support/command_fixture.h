@@ -20,9 +20,11 @@ protected:
 
     void SetUp() override { t.startConnected("0212345678"); }
 
-    // The server closes the link and the reconnection attempt cannot even
-    // start, so the socket stays closed with no attempt pending.
+    // The server closes a link that had been up for a minute, and the
+    // reconnection attempt cannot even start, so the socket stays closed
+    // with no attempt pending.
     void takeLinkDown() {
+        t.clock.advance(60);
         t.socket.refuseOpen = true;
         t.socket.serverCloses();
         t.socket.refuseOpen = false;

@@ -52,16 +52,6 @@ void FakeHost::callback(const std::string& text) {
     if (onCallback) onCallback(text);
 }
 
-void FakeDesktop::pumpMessages() {
-    ++pumps;
-    if (onPump) {
-        // Events run once per pump, as queued messages do.
-        auto events = std::move(onPump);
-        onPump = nullptr;
-        events();
-    }
-}
-
 bool FakeSocket::open(const std::string& host, std::int32_t p) {
     opens.emplace_back(host, p);
     if (refuseOpen || host.empty()) return false;
@@ -109,7 +99,7 @@ bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
 }
 
 TestLibrary::TestLibrary()
-    : platform{clock, ini, files, host, desktop, timerConn, connectPause, socket, httpServer, browser, system},
+    : platform{clock, ini, files, host, desktop, timerConn, connectPause, socket, httpServer, browser, system, random},
       lib(platform) {
     socket.lib = &lib;
 }

@@ -13,11 +13,25 @@
 
 namespace veltrane::testing {
 
+// Wall clock and elapsed time move together, in whole milliseconds.
 class FakeClock : public Clock {
 public:
     LocalTime time{2026, 12, 9, 10, 30, 0};
+    std::int64_t elapsed = 1000000;
     LocalTime now() override { return time; }
-    void advance(int seconds) { time = FromSecondsSince1970(SecondsSince1970(time) + seconds); }
+    std::int64_t elapsedMs() override { return elapsed; }
+    void advance(int seconds) { advanceMs(std::int64_t(seconds) * 1000); }
+    void advanceMs(std::int64_t ms) {
+        const std::int64_t before = elapsed / 1000;
+        elapsed += ms;
+        time = FromSecondsSince1970(SecondsSince1970(time) + elapsed / 1000 - before);
+    }
+};
+
+class FakeRandom : public Random {
+public:
+    double value = 0.5;  // the middle: pauses without spread
+    double unit() override { return value; }
 };
 
 class FakeIni : public IniStore {
@@ -71,11 +85,12 @@ public:
 class FakeDesktop : public Desktop {
 public:
     std::vector<AlertContent> alerts;
-    int pumps = 0;
-    std::function<void()> onPump;  // events that run while messages are pumped
+    std::function<void()> onAlert;  // runs as each alert is shown
 
-    void pumpMessages() override;
-    void showAlert(const AlertContent& alert) override { alerts.push_back(alert); }
+    void showAlert(const AlertContent& alert) override {
+        alerts.push_back(alert);
+        if (onAlert) onAlert();
+    }
 };
 
 class FakeTimer : public Timer {
@@ -159,6 +174,7 @@ struct Fakes {
     FakeCommandServer httpServer;
     FakeBrowser browser;
     FakeSystem system;
+    FakeRandom random;
 };
 
 // A library wired to fakes, with the base folder C:\Base\.

@@ -131,9 +131,9 @@ TEST_F(CommandGet, NumbersAreTakenUntrimmedAndTheFirstOccurrenceWins) {
 }
 
 TEST_F(CommandGet, TheRequestKeepsItsNumbersWhileOtherEventsRun) {
-    // A server message handled while the alert pumps messages clears
-    // GUEST_PHONE; the alert and the last log line still show the request's.
-    t.desktop.onPump = [&] { t.lib.config.GUEST_PHONE.clear(); };
+    // The host's callback clears GUEST_PHONE; the alert and the last log
+    // line still show the request's.
+    t.host.onCallback = [&](const std::string&) { t.lib.config.GUEST_PHONE.clear(); };
     Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101");
     EXPECT_EQ(t.alerts(), Lines{"Request[ClickToCall-Web]=>0101"});
     EXPECT_EQ(t.logLines().back(),

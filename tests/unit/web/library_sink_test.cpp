@@ -79,25 +79,6 @@ TEST_F(LibrarySinkTest, HandlesTheRequestWhenTheOwnerRunsIt) {
     EXPECT_EQ(t.events(), Lines{"|SMSG|sms|success|1|2|guestphone||"});
 }
 
-TEST_F(LibrarySinkTest, ARequestArrivingDuringAnotherRunsAfterIt) {
-    auto first = HandleOnAnotherThread("KIND=CS&PHONE_NO=1&GUEST_PHONE=0101");
-    ASSERT_TRUE(owner.waitForPosts(1));
-    auto second = HandleOnAnotherThread("KIND=SS&PHONE_NO=1&GUEST_PHONE=0202");
-    ASSERT_TRUE(owner.waitForPosts(2));
-    // The first request's alert lets queued messages run: the second arrives.
-    t.desktop.onPump = [&] { owner.runNext(); };
-    owner.runNext();
-    EXPECT_EQ(first.get(), std::nullopt);
-    EXPECT_EQ(second.get(), std::nullopt);
-    EXPECT_EQ(t.events(), (Lines{"|SMSG|call|success|1|0101|guestphone|S||", "|SMSG|sms|success|1|0202|guestphone||"}));
-    // The first request's last log line comes before anything of the second.
-    std::vector<std::string> reads;
-    for (const std::string& line : t.logLines())
-        if (line.find("HTTP READ => [") != std::string::npos) reads.push_back(line.substr(line.find('[')));
-    EXPECT_EQ(reads, (Lines{"[CS:CALL SEND Request]PHONE_NO:1 / GUEST_PHONE:0101 / SMS_MSG:",
-                            "[SS:SMS SEND Request(Guest PhoneNO)]PHONE_NO:1 / GUEST_PHONE:0202 / SMS_MSG:"}));
-}
-
 TEST_F(LibrarySinkTest, AStoppingServerAbandonsWaitingRequests) {
     auto waiting = HandleOnAnotherThread("KIND=SS&PHONE_NO=1&GUEST_PHONE=2");
     ASSERT_TRUE(owner.waitForPosts(1));

@@ -73,20 +73,6 @@ TEST_F(WebRequest, BeforeLoginTheFormGoesToAnEmptyAddress) {
     EXPECT_EQ(t.browser.posts.at(0).first, "");
 }
 
-TEST_F(WebRequest, PendingEventsRunBeforeTheBrowserIsOpened) {
-    // One pump for the alert, one before the browser: an event queued by the
-    // alert's pump runs before the post.
-    const int pumpsBefore = t.desktop.pumps;
-    int pumpsBeforePost = -1;
-    t.desktop.onPump = [&] {
-        t.desktop.onPump = [&] { pumpsBeforePost = static_cast<int>(t.browser.posts.size()); };
-    };
-    WEB_REQUEST(t.lib, "CL", "", "", "");
-    EXPECT_EQ(t.desktop.pumps - pumpsBefore, 2);
-    EXPECT_EQ(pumpsBeforePost, 0);
-    EXPECT_EQ(t.browser.posts.size(), 1u);
-}
-
 TEST_F(WebRequest, TwoCallsPostTwice) {
     WEB_REQUEST(t.lib, "CL", "", "", "");
     WEB_REQUEST(t.lib, "SL", "", "", "");
