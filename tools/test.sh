@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the three builds and runs every test: the portable core natively
 # (ASan, UBSan), veltrane.dll x64 under Wine and Xvfb, and the x86 DLL's
-# link checks (32-bit programs cannot run on this kind of machine).
+# link checks (32-bit programs cannot run on this kind of machine); then
+# fuzzes the CTI reader and the HTTP request parser for a minute each.
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
@@ -16,4 +17,5 @@ ctest --test-dir build/native --output-on-failure -j2 || status=1
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build/x64 --output-on-failure -j2 || status=1
 ctest --test-dir build/x86 --output-on-failure || status=1
 wineserver -k 2>/dev/null || true
+tools/fuzz.sh 60 || status=1
 exit $status
