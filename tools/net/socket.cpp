@@ -115,6 +115,15 @@ void Socket::close() {
     if (valid()) CloseNative(std::exchange(handle_, InvalidHandle()));
 }
 
+void Socket::abort() {
+    if (!valid()) return;
+    linger hard{};
+    hard.l_onoff = 1;
+    hard.l_linger = 0;
+    setsockopt(handle_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+    close();
+}
+
 Socket Socket::Listen(const std::string& address, std::uint16_t port, std::string& error) {
     sockaddr_in local{};
     if (!Resolve(address, port, local, error)) return {};

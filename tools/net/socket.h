@@ -49,6 +49,9 @@ public:
     bool valid() const;
     NativeSocket native() const { return handle_; }
     void close();
+    // Closes with a reset (RST) instead of an orderly end: the peer's
+    // unread data is thrown away and it sees an error.
+    void abort();
 
     Socket accept() const;
     std::uint16_t localPort() const;

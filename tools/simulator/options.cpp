@@ -99,6 +99,10 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::vector<std::str
             rules.checkMac = false;
         } else if (name == "--no-stdin" && !value) {
             options.readStdin = false;
+        } else if (name == "--flap" && !value) {
+            rules.flapping = true;
+        } else if (name == "--silent" && !value) {
+            rules.silent = true;
         } else if (const auto setter = withValue.find(name); setter != withValue.end()) {
             if (!value) {
                 if (i + 1 >= args.size()) {
@@ -143,6 +147,10 @@ std::string SimulatorUsage() {
            "  --web URL            web address sent with a successful LOGIN\n"
            "                       (default http://127.0.0.1[:web-port]/veltrane/)\n"
            "  --no-mac-check       LOGIN also from a PC that was not certified\n"
+           "\n"
+           "Faults from the start (see the commands flap and silent):\n"
+           "  --flap               close every connection as soon as it is accepted\n"
+           "  --silent             answer nothing, link checks included\n"
            "\n"
            "Calls and SMS:\n"
            "  --answer-after MS    an outbound call goes from dialing to calling after MS (1000)\n"

@@ -22,6 +22,10 @@ struct ServerRules {
 
     // SMS and BOOKED to these numbers fail with the code given.
     std::map<std::string, int> smsFailures;
+
+    // Faults from the start (the commands flap and silent switch them later).
+    bool flapping = false;  // every connection is closed as soon as it is accepted
+    bool silent = false;    // no answers, link checks included
 };
 
 }  // namespace veltrane::tools

@@ -73,6 +73,10 @@ public:
         if (client != clients_.end() && !client->second.sendAll(bytes)) toClose_.insert(id);
     }
     void close(ConnectionId id) override { toClose_.insert(id); }
+    void reset(ConnectionId id) override {
+        toReset_.insert(id);
+        toClose_.insert(id);
+    }
     void refuse(bool refusing) override { refusing_ = refusing; }
     void quit() override { quit_ = true; }
     void log(const std::string& line) override { print(encoding_.fromWire(line)); }
@@ -97,6 +101,7 @@ private:
     std::map<ConnectionId, net::Socket> clients_;
     std::vector<Peer> controls_, webPeers_;
     std::set<ConnectionId> toClose_;
+    std::set<ConnectionId> toReset_;
     StdinLines stdin_;
     ConnectionId lastId_ = 0;
     bool refusing_ = false;
@@ -210,6 +215,8 @@ void Program::closePending() {
     while (!toClose_.empty()) {
         const ConnectionId id = *toClose_.begin();
         toClose_.erase(toClose_.begin());
+        if (const auto client = clients_.find(id); client != clients_.end() && toReset_.count(id)) client->second.abort();
+        toReset_.erase(id);
         if (clients_.erase(id)) simulator_->disconnected(id);
     }
 }

@@ -62,8 +62,12 @@ private:
 };
 
 void Simulator::connected(ConnectionId id, const std::string& peer) {
-    sessions_[id] = Session{};
+    Session& session = sessions_[id] = Session{};
     note(id, "connected from " + peer);
+    if (!flapping_) return;
+    session.closing = true;
+    note(id, "flapping: closed at once");
+    out_.close(id);
 }
 
 void Simulator::received(ConnectionId id, std::string_view bytes, Millis now) {
@@ -306,7 +310,11 @@ std::string Simulator::CommandHelp() {
            "  hangup               the other party ends the call (status 3)\n"
            "  packet KIND MARKER BODY   push any packet, framed with its length\n"
            "  raw TEXT             push TEXT as it stands, plus CR LF\n"
-           "  drop                 close every client connection\n"
+           "  drop                 close every client connection now (a server restart)\n"
+           "  half-reset           send half of an INFO packet to every client, then reset the\n"
+           "                       connection (RST)\n"
+           "  flap [on|off]        close (or stop closing) every new connection as soon as it\n"
+           "                       is accepted\n"
            "  silent [on|off]      stop (or resume) answering requests, link checks included\n"
            "  refuse [on|off]      stop (or resume) listening: new connections are refused\n"
            "                       (the current one stays; drop closes it)\n"
@@ -330,7 +338,7 @@ std::string Simulator::command(std::string_view line) {
     };
     const std::vector<ConnectionId> clients = liveSessions();
     const bool needsClient = name == "info" || name == "sms" || name == "ring" || name == "hangup" ||
-                             name == "packet" || name == "raw" || name == "drop";
+                             name == "packet" || name == "raw" || name == "drop" || name == "half-reset";
     if (needsClient && clients.empty()) return "error no client connected";
 
     if (name == "help") return "ok\n" + CommandHelp();
@@ -382,6 +390,18 @@ std::string Simulator::command(std::string_view line) {
         }
         return "ok";
     }
+    if (name == "half-reset" && words.size() == 1) {
+        const std::string packet = cti::BuildPacket("INFO", "S", "N|this notice is cut off by a reset|");
+        const std::string half = packet.substr(0, packet.size() / 2);
+        for (ConnectionId id : clients) {
+            out_.log("#" + std::to_string(id) + " -> " + half + "   (half a packet, then a reset)");
+            out_.send(id, half);
+            sessions_[id].closing = true;
+            out_.reset(id);
+        }
+        return "ok";
+    }
+    if (name == "flap" && words.size() <= 2 && onOff(flapping_)) return flapping_ ? "ok flapping" : "ok accepting";
     if (name == "silent" && words.size() <= 2 && onOff(silent_)) return silent_ ? "ok silent" : "ok answering";
     if (name == "refuse" && words.size() <= 2 && onOff(refusing_)) {
         out_.refuse(refusing_);
@@ -399,7 +419,7 @@ std::string Simulator::command(std::string_view line) {
     }
     if (name == "status" && words.size() == 1) {
         std::string text = "ok clients=" + std::to_string(clients.size()) + (silent_ ? " silent" : "") +
-                           (refusing_ ? " refusing" : "");
+                           (flapping_ ? " flapping" : "") + (refusing_ ? " refusing" : "");
         for (ConnectionId id : clients) {
             const Session& session = sessions_[id];
             text += "\n#" + std::to_string(id) + " phone=" + session.phone +

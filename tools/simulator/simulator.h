@@ -29,6 +29,8 @@ public:
     // send or a finished close later, through Simulator::disconnected.
     virtual void send(ConnectionId id, const std::string& bytes) = 0;
     virtual void close(ConnectionId id) = 0;
+    // Closes with a reset (RST) instead of an orderly end.
+    virtual void reset(ConnectionId id) = 0;
     virtual void refuse(bool refusing) = 0;  // stop or resume listening
     virtual void quit() = 0;
     virtual void log(const std::string& line) = 0;  // one transcript line
@@ -36,7 +38,8 @@ public:
 
 class Simulator {
 public:
-    Simulator(ServerRules rules, SimulatorOutput& out) : rules_(std::move(rules)), out_(out) {}
+    Simulator(ServerRules rules, SimulatorOutput& out)
+        : rules_(std::move(rules)), out_(out), silent_(rules_.silent), flapping_(rules_.flapping) {}
 
     void connected(ConnectionId id, const std::string& peer);
     void received(ConnectionId id, std::string_view bytes, Millis now);
@@ -95,6 +98,7 @@ private:
     std::set<std::pair<std::string, std::string>> certified_;  // phone, MAC
     std::vector<std::string> webPosts_;
     bool silent_ = false;
+    bool flapping_ = false;
     bool refusing_ = false;
     int bookings_ = 0;
 };

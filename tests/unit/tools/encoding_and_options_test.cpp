@@ -22,7 +22,7 @@ TEST(SimulatorOptions, ValuesBothWaysAndRepeatedSmsRules) {
     std::string error;
     const auto options = ParseSimulatorOptions(
         {"--port=0", "--control-port", "7001", "--sms-fail", "0109999", "--sms-fail=0108888:2", "--no-mac-check",
-         "--call-length", "0"},
+         "--call-length", "0", "--flap", "--silent"},
         error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->port, 0);
@@ -30,6 +30,8 @@ TEST(SimulatorOptions, ValuesBothWaysAndRepeatedSmsRules) {
     EXPECT_EQ(options->rules.smsFailures, (std::map<std::string, int>{{"0109999", 9}, {"0108888", 2}}));
     EXPECT_FALSE(options->rules.checkMac);
     EXPECT_EQ(options->rules.callLengthMs, 0);
+    EXPECT_TRUE(options->rules.flapping);
+    EXPECT_TRUE(options->rules.silent);
 }
 
 TEST(SimulatorOptions, RejectsUnusableValues) {

@@ -11,16 +11,20 @@ namespace {
 
 class RecordingOutput : public SimulatorOutput {
 public:
-    std::vector<std::string> sent;  // packets without CR LF
+    std::vector<std::string> sent;     // packets without CR LF
+    std::vector<std::string> partial;  // bytes sent without a line end
     std::vector<std::string> lines;
-    std::vector<ConnectionId> closed;
+    std::vector<ConnectionId> closed, resets;
     bool refusing = false, quitting = false;
 
     void send(ConnectionId, const std::string& bytes) override {
-        EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-        sent.push_back(bytes.substr(0, bytes.size() - 2));
+        if (bytes.size() < 2 || bytes.substr(bytes.size() - 2) != "\r\n")
+            partial.push_back(bytes);
+        else
+            sent.push_back(bytes.substr(0, bytes.size() - 2));
     }
     void close(ConnectionId id) override { closed.push_back(id); }
+    void reset(ConnectionId id) override { resets.push_back(id); }
     void refuse(bool value) override { refusing = value; }
     void quit() override { quitting = true; }
     void log(const std::string& line) override { lines.push_back(line); }
@@ -225,6 +229,21 @@ TEST_F(SimulatorTest, DropRefuseAndQuitReachTheProgram) {
     EXPECT_FALSE(out.refusing);
     EXPECT_EQ(simulator.command("quit"), "ok bye");
     EXPECT_TRUE(out.quitting);
+}
+
+TEST_F(SimulatorTest, LinkFaultsFlappingAndHalfAPacketThenAReset) {
+    EXPECT_EQ(simulator.command("flap"), "ok flapping");
+    simulator.connected(2, "127.0.0.1:5001");
+    EXPECT_EQ(out.closed, std::vector<ConnectionId>{2});
+    EXPECT_EQ(simulator.command("flap off"), "ok accepting");
+    simulator.connected(3, "127.0.0.1:5002");
+    EXPECT_EQ(out.closed.size(), 1u);
+
+    EXPECT_EQ(simulator.command("half-reset"), "ok");
+    EXPECT_EQ(out.resets, (std::vector<ConnectionId>{1, 3}));
+    ASSERT_EQ(out.partial.size(), 2u);
+    EXPECT_EQ(out.partial[0].rfind("|LINK|INFO      |S|", 0), 0u);
+    EXPECT_EQ(simulator.command("info N gone"), "error no client connected");
 }
 
 TEST_F(SimulatorTest, PacketsCutAnywhereAreAnsweredOnceCompleteAndInOrder) {
