@@ -88,6 +88,11 @@ void FakeCtiServer::refuse() {
     listener_ = INVALID_SOCKET;
 }
 
+std::vector<std::chrono::steady_clock::time_point> FakeCtiServer::acceptTimes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return accepted_;
+}
+
 void FakeCtiServer::setResponder(std::function<std::string(const std::string&)> responder) {
     std::lock_guard<std::mutex> lock(mutex_);
     responder_ = std::move(responder);
@@ -112,7 +117,11 @@ void FakeCtiServer::serve() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (listener_ != INVALID_SOCKET && FD_ISSET(listener_, &readable)) {
             SOCKET accepted = ::accept(listener_, nullptr, nullptr);
-            if (accepted != INVALID_SOCKET) {
+            if (accepted != INVALID_SOCKET) accepted_.push_back(std::chrono::steady_clock::now());
+            if (accepted != INVALID_SOCKET && flapping_) {
+                ::closesocket(accepted);
+                ++connections_;
+            } else if (accepted != INVALID_SOCKET) {
                 // One client at a time, as the real server sees one library.
                 if (client_ != INVALID_SOCKET) ::closesocket(client_);
                 client_ = accepted;

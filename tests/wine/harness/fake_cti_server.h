@@ -7,6 +7,7 @@
 #include <winsock2.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -41,6 +42,10 @@ public:
     void closeClient();
     // Stops listening: new connections are refused from now on.
     void refuse();
+    // Closes every connection as soon as it is accepted.
+    void setFlapping(bool flapping) { flapping_ = flapping; }
+    // When each connection was accepted.
+    std::vector<std::chrono::steady_clock::time_point> acceptTimes() const;
 
     // Answers each complete line received with the returned bytes (none when
     // empty); runs on the server's thread.
@@ -53,9 +58,11 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
+    std::atomic<bool> flapping_{false};
     mutable std::mutex mutex_;
     SOCKET client_ = INVALID_SOCKET;
     std::string received_;
+    std::vector<std::chrono::steady_clock::time_point> accepted_;
     std::size_t lineStart_ = 0;  // where the next unanswered line begins
     std::function<std::string(const std::string&)> responder_;
     std::thread thread_;
