@@ -95,8 +95,8 @@ int Flap(double minutes) {
     const double perMinute = accepted.size() / (minutes + 5.0 / 60);
     std::printf("flapping server, %.1f min: %zu connections, %d in the first minute, %d give-ups\n", minutes,
                 accepted.size(), firstMinute, rearmed);
-    std::printf("host: committed %.0f -> %.0f KiB, handles %.0f -> %.0f\n", before.committedKiB, after.committedKiB,
-                before.handles, after.handles);
+    std::printf("host: committed %.0f -> %.0f KiB, handles %.0f -> %.0f; log written: %zu KiB\n", before.committedKiB,
+                after.committedKiB, before.handles, after.handles, ReadFileBytes(TodayLogFile(base.path())).size() / 1024);
     veltrane::bench::TableRow("Flapping server: reconnections in the first minute", firstMinute, "/min",
                               "pure-pause model", ModelAttempts(60));
     veltrane::bench::TableRow("Flapping server: reconnections per minute, whole run", perMinute, "/min",
