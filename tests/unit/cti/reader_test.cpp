@@ -57,16 +57,20 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
+Outcome OutcomeOf(const RecordingSink& sink) {
+    Outcome outcome{sink.packets, {}};
+    for (const auto& [name, text] : sink.logs)
+        outcome.logs.push_back((name.rfind("REAL DATA[", 0) == 0 ? std::string("REAL DATA") : name) + " " + text);
+    return outcome;
+}
+
 // The stream fed in reads of `piece` bytes (0: in one read).
 Outcome ReadInPieces(const std::string& stream, std::size_t piece) {
     CtiReader reader;
     RecordingSink sink;
     if (piece == 0) piece = stream.size() + 1;
     for (std::size_t at = 0; at < stream.size(); at += piece) reader.read(std::string_view(stream).substr(at, piece), sink);
-    Outcome outcome{sink.packets, {}};
-    for (const auto& [name, text] : sink.logs)
-        outcome.logs.push_back((name.rfind("REAL DATA[", 0) == 0 ? std::string("REAL DATA") : name) + " " + text);
-    return outcome;
+    return OutcomeOf(sink);
 }
 
 Outcome ReadInTwo(const std::string& stream, std::size_t cut) {
@@ -74,10 +78,7 @@ Outcome ReadInTwo(const std::string& stream, std::size_t cut) {
     RecordingSink sink;
     reader.read(std::string_view(stream).substr(0, cut), sink);
     reader.read(std::string_view(stream).substr(cut), sink);
-    Outcome outcome{sink.packets, {}};
-    for (const auto& [name, text] : sink.logs)
-        outcome.logs.push_back((name.rfind("REAL DATA[", 0) == 0 ? std::string("REAL DATA") : name) + " " + text);
-    return outcome;
+    return OutcomeOf(sink);
 }
 
 std::size_t DropLines(const Outcome& outcome) {
