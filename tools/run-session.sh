@@ -81,6 +81,9 @@ wine_reg() {
 }
 wine_reg 'HKCR\.html' /ve /d htmlfile
 wine_reg 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$root/tools/headless-browser.sh"
+# Ended (the registry is saved): its desktop has no display, the console's
+# must have Xvfb's.
+wineserver -k 2>/dev/null || true
 
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" sh "$root/cmake/wine-run.sh" "$console" \
