@@ -51,6 +51,15 @@ bool PostThroughIe(Library& lib, const std::string& url, const std::string& body
     WriteLog(lib, "POPUP_IE", posted ? "END" : "Except");
     return posted;
 }
+
+bool PostThroughDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields) {
+    try {
+        return OpenInDefaultBrowser(lib, url, fields);
+    } catch (...) {
+        WriteLog(lib, "POPUP_DEFAULT_BROWSER", "Except");
+        return false;
+    }
+}
 }  // namespace
 
 void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fields) {
@@ -61,7 +70,7 @@ void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fiel
     const BrowserWay way = ParseBrowserWay(lib.config.WEB_BROWSER);
     bool posted = false;
     if (way != BrowserWay::DefaultBrowserOnly) posted = PostThroughIe(lib, url, body);
-    if (!posted && way != BrowserWay::IeOnly) posted = OpenInDefaultBrowser(lib, url, fields);
+    if (!posted && way != BrowserWay::IeOnly) posted = PostThroughDefaultBrowser(lib, url, fields);
     WriteLog(lib, posted ? "POPUP Data Send END" : "POPUP Data Send Except", "Address:" + address);
 }
 

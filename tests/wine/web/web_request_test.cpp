@@ -54,13 +54,26 @@ std::vector<std::wstring> PageFiles() {
     return files;
 }
 
+// The prefix's browsers, and the page files in its temporary folder, are
+// shared by every test process: one test of this file uses them at a time.
+// The lock goes with the process.
+void TakeTheBrowsers() {
+    static const HANDLE held = [] {
+        HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"veltrane-tests-browsers");
+        ::WaitForSingleObject(lock, 90000);
+        return lock;
+    }();
+    (void)held;
+}
+
 bool HasLineContaining(const std::vector<std::string>& lines, const std::string& part) {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
 }
 
 TEST(WebRequest, InternetExplorerOnlyFailsHereAndLeavesNoBrowserBehind) {
-    ASSERT_EQ(BrowserProcesses(), 0);
+    TakeTheBrowsers();
     TestHost host;
+    ASSERT_TRUE(host.waitFor([] { return BrowserProcesses() == 0; }, 15s)) << BrowserProcesses();
     TempFolder base;
     FakeCtiServer cti;
     WriteConfig(base.path(), "127.0.0.1", cti.port());
@@ -223,6 +236,7 @@ void ExpectOnlyTheUserMayOpen(const std::wstring& file) {
 TEST(WebRequest, ByDefaultTheServiceReceivesTheFormFromTheDefaultBrowser) {
     ASSERT_NE(::GetFileAttributesW(L"Z:\\usr\\bin\\chromium"), INVALID_FILE_ATTRIBUTES)
         << "chromium is missing: run tools/setup-debian.sh";
+    TakeTheBrowsers();
     // This prefix's default browser: Wine's launcher, for HTML files too,
     // running the repository's headless Chromium.
     const RegistryValue html(HKEY_CLASSES_ROOT, L".html", nullptr, L"htmlfile");
@@ -271,6 +285,9 @@ TEST(WebRequest, ByDefaultTheServiceReceivesTheFormFromTheDefaultBrowser) {
     // The next start removes the page.
     host.start(base.path());
     EXPECT_TRUE(PageFiles().empty());
+    // Wine's launcher is gone at once, and the Internet Explorer that was
+    // tried first is closed.
+    EXPECT_TRUE(host.waitFor([] { return BrowserProcesses() == 0; }, 15s)) << BrowserProcesses();
 }
 
 }  // namespace
