@@ -49,7 +49,7 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Cti
     bool writePage(const std::string&, std::string_view, std::string&) override { return true; }
     bool openPage(const std::string&, std::string&) override { return true; }
     void removePage(const std::string&) override {}
-    void removePages(const std::string&) override {}
+    void removePages(const std::string&, std::int32_t) override {}
     std::string macAddress() override { return "00-1A-2B-3C-4D-5E"; }
     void endProcess(unsigned) override {}
 

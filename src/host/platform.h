@@ -128,8 +128,9 @@ public:
     virtual bool openPage(const std::string& name, std::string& error) = 0;
     virtual void removePage(const std::string& name) = 0;
     // Removes every file of the folder whose name matches `pattern` ("*"
-    // stands for any characters).
-    virtual void removePages(const std::string& pattern) = 0;
+    // stands for any characters) and that was last written at least
+    // `minimumAgeSeconds` ago.
+    virtual void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) = 0;
 };
 
 class SystemInfo {

@@ -64,8 +64,10 @@ void PageCleanupTimer(Library& lib) {
 
 void RemovePageFiles(Library& lib) {
     lib.os.pageCleanup.stop();
+    for (const PendingPage& page : lib.PendingPages) lib.os.defaultBrowser.removePage(page.name);
     lib.PendingPages.clear();
-    lib.os.defaultBrowser.removePages(kPageFilePattern);
+    constexpr std::int32_t kLongestLifeSeconds = kPageCleanupIntervalMs / 1000 * kPageCleanupTicks;
+    lib.os.defaultBrowser.removePages(kPageFilePattern, kLongestLifeSeconds);
 }
 
 }  // namespace veltrane::web

@@ -33,8 +33,9 @@ bool OpenInDefaultBrowser(Library& lib, const std::string& url, const PopupField
 // The page cleanup timer's tick.
 void PageCleanupTimer(Library& lib);
 
-// Removes every page file left in the folder, by this process or an
-// earlier one; DLL_START calls it.
+// Removes this process's page files, and those that other processes left
+// behind (older than any page lives: their process is gone); DLL_START
+// calls it. Pages of other processes still running are theirs to delete.
 void RemovePageFiles(Library& lib);
 
 }  // namespace veltrane::web

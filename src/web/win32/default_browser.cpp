@@ -127,14 +127,23 @@ void ShellDefaultBrowser::removePage(const std::string& name) {
     if (!folder.empty()) ::DeleteFileW((folder + veltrane::win32::AnsiToWide(name)).c_str());
 }
 
-void ShellDefaultBrowser::removePages(const std::string& pattern) {
+void ShellDefaultBrowser::removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) {
     const std::wstring folder = TempFolder();
     if (folder.empty()) return;
+    const auto ticks = [](const FILETIME& time) {  // 100 ns each
+        return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    };
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const std::uint64_t minimumAge = std::uint64_t(std::max(minimumAgeSeconds, 0)) * 10000000u;
     WIN32_FIND_DATAW found{};
     const UniqueFind search(::FindFirstFileW((folder + veltrane::win32::AnsiToWide(pattern)).c_str(), &found));
     if (!search) return;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((folder + found.cFileName).c_str());
+        const std::uint64_t written = ticks(found.ftLastWriteTime);
+        const bool oldEnough = written <= ticks(now) && ticks(now) - written >= minimumAge;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && oldEnough)
+            ::DeleteFileW((folder + found.cFileName).c_str());
     } while (::FindNextFileW(search.get(), &found));
 }
 

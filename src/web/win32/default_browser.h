@@ -20,7 +20,7 @@ public:
     // HTML files.
     bool openPage(const std::string& name, std::string& error) override;
     void removePage(const std::string& name) override;
-    void removePages(const std::string& pattern) override;
+    void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
 
 private:
     std::uint32_t next_;

@@ -123,15 +123,15 @@ bool FakeDefaultBrowser::openPage(const std::string& name, std::string& error) {
     return openFailure.empty();
 }
 
-void FakeDefaultBrowser::removePages(const std::string& pattern) {
-    patternsRemoved.push_back(pattern);
+void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) {
     // Only the one pattern the library uses: a prefix, "*" and a suffix.
     const std::string prefix = pattern.substr(0, pattern.find('*'));
     const std::string suffix = pattern.substr(pattern.find('*') + 1);
     for (auto page = pages.begin(); page != pages.end();) {
         const std::string& name = page->first;
         const bool matches = name.size() >= prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
-                             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+                             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+                             ageSeconds[name] >= minimumAgeSeconds;
         page = matches ? pages.erase(page) : std::next(page);
     }
 }
@@ -198,7 +198,6 @@ void TestLibrary::clearRecords() {
     socket.opens.clear();
     browser.posts.clear();
     defaultBrowser.opened.clear();
-    defaultBrowser.patternsRemoved.clear();
 }
 
 }  // namespace veltrane::testing

@@ -145,8 +145,8 @@ public:
     unsigned codePage = 949;
     std::uint64_t nextUnique = 0x1234;
     std::map<std::string, std::string> pages;  // name, bytes
+    std::map<std::string, int> ageSeconds;     // of the pages written before, by name; others are new
     std::vector<std::string> opened;           // names, in order
-    std::vector<std::string> patternsRemoved;
     std::string writeFailure, openFailure;     // non-empty: that step fails with it
 
     unsigned ansiCodePage() override { return codePage; }
@@ -154,7 +154,7 @@ public:
     bool writePage(const std::string& name, std::string_view bytes, std::string& error) override;
     bool openPage(const std::string& name, std::string& error) override;
     void removePage(const std::string& name) override { pages.erase(name); }
-    void removePages(const std::string& pattern) override;
+    void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
 };
 
 class FakeSystem : public SystemInfo {

@@ -178,15 +178,22 @@ TEST_F(WebRequest, EachPageIsDeletedAMinuteAfterItWasOpened) {
     EXPECT_FALSE(t.pageCleanup.running);
 }
 
-TEST_F(WebRequest, DllStartRemovesThePagesLeftBehind) {
+TEST_F(WebRequest, DllStartRemovesItsOwnPagesAndThoseLeftBehind) {
     t.lib.config.WEB_BROWSER = "DEFAULT_BROWSER";
-    WEB_REQUEST(t.lib, "CL", "", "", "");
-    t.defaultBrowser.pages["veltrane-page-00000000000000aa.html"] = "from an earlier run";
-    t.defaultBrowser.pages["veltrane-page.html"] = "not one of ours";
-    t.defaultBrowser.pages["report.html"] = "not one of ours";
+    WEB_REQUEST(t.lib, "CL", "", "", "");  // this process's page, just opened
+    auto& pages = t.defaultBrowser.pages;
+    const auto add = [&](const std::string& name, int ageSeconds) {
+        pages[name] = "";
+        t.defaultBrowser.ageSeconds[name] = ageSeconds;
+    };
+    add("veltrane-page-00000000000000aa.html", kPageCleanupIntervalMs / 1000 * kPageCleanupTicks);  // long gone
+    add("veltrane-page-00000000000000bb.html", 70);  // another host program's, maybe still loading
+    add("veltrane-page.html", 1000);
+    add("report.html", 1000);
     t.start();
-    EXPECT_EQ(t.defaultBrowser.pages.size(), 2u);
-    EXPECT_EQ(t.defaultBrowser.pages.count("report.html"), 1u);
+    Lines left;
+    for (const auto& [name, bytes] : pages) left.push_back(name);
+    EXPECT_EQ(left, (Lines{"report.html", "veltrane-page-00000000000000bb.html", "veltrane-page.html"}));
     EXPECT_TRUE(t.lib.PendingPages.empty());
     EXPECT_FALSE(t.pageCleanup.running);
 }
