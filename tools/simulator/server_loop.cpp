@@ -187,7 +187,7 @@ void Program::serveWeb(Peer& peer, bool& done) {
         print("web !! unreadable request");
         return;
     }
-    simulator_->webRequest(request.method, request.target, request.body);
+    simulator_->webRequest(request.method, request.target, request.body, request.headers);
     const std::string page = encoding_.toWire("<html><body>Veltrane simulator: " + request.method +
                                               " received</body></html>");
     peer.socket.sendAll("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
