@@ -64,14 +64,19 @@ math(EXPR length "${end} - ${begin}")
 string(SUBSTRING "${readme}" ${begin} ${length} readme)
 file(CONFIGURE OUTPUT ${VELTRANE_KIT_DIR}/README.md
      CONTENT "# Veltrane ${PROJECT_VERSION} for integrators\n\n${readme}" @ONLY)
+# Windows line ends where Windows tools insist on them (VB6 and the VBA
+# editor read a .bas file with bare line feeds as one line).
 configure_file(${PROJECT_SOURCE_DIR}/samples/config.ini ${VELTRANE_KIT_DIR}/config.ini @ONLY NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/samples/vb/Veltrane.bas ${VELTRANE_KIT_DIR}/samples/vb/Veltrane.bas @ONLY
+               NEWLINE_STYLE CRLF)
 
 # Install: this architecture's files, and those both share.
 install(FILES ${kit_dll} ${kit_debug} DESTINATION bin/${VELTRANE_ARCH})
 install(FILES ${def} ${gnu_implib} ${msvc_implib} DESTINATION lib/${VELTRANE_ARCH})
 install(FILES ${PROJECT_SOURCE_DIR}/include/veltrane.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION samples
-        PATTERN CMakeLists.txt EXCLUDE PATTERN config.ini EXCLUDE PATTERN testing EXCLUDE)
+        PATTERN CMakeLists.txt EXCLUDE PATTERN config.ini EXCLUDE PATTERN testing EXCLUDE PATTERN *.bas EXCLUDE)
+install(FILES ${VELTRANE_KIT_DIR}/samples/vb/Veltrane.bas DESTINATION samples/vb)
 install(FILES ${VELTRANE_KIT_DIR}/README.md ${VELTRANE_KIT_DIR}/config.ini ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
 
