@@ -2,8 +2,9 @@ cmake_minimum_required(VERSION 3.20)
 # Checks a built veltrane.dll: it imports only Windows system DLLs (the C and
 # C++ runtimes are linked in), and it exports its functions undecorated.
 # With STRIPPED, it also holds no debug information but names its separate
-# debug file in a .gnu_debuglink section.
-# Arguments: -DDLL=<path> -DOBJDUMP=<objdump> -DEXPORTS=<name,name,...> [-DSTRIPPED=ON]
+# debug file in a .gnu_debuglink section; with IMAGE_VERSION (major.minor),
+# its PE header carries that version.
+# Arguments: -DDLL=<path> -DOBJDUMP=<objdump> -DEXPORTS=<name,name,...> [-DSTRIPPED=ON] [-DIMAGE_VERSION=x.y]
 execute_process(COMMAND ${OBJDUMP} -p -h ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -29,6 +30,15 @@ foreach(name IN LISTS EXPORTS)
 endforeach()
 if(dump MATCHES "\\] [A-Z_]+@[0-9]+")
     message(FATAL_ERROR "${DLL} exports decorated names")
+endif()
+
+if(DEFINED IMAGE_VERSION)
+    string(REPLACE "." ";" parts ${IMAGE_VERSION})
+    list(GET parts 0 major)
+    list(GET parts 1 minor)
+    if(NOT dump MATCHES "MajorImageVersion\t${major}\n" OR NOT dump MATCHES "MinorImageVersion\t${minor}\n")
+        message(FATAL_ERROR "${DLL} does not carry the image version ${IMAGE_VERSION}")
+    endif()
 endif()
 
 if(STRIPPED)

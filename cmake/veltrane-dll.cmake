@@ -14,10 +14,13 @@ else()
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/veltrane.rc.in ${CMAKE_BINARY_DIR}/generated/veltrane.rc @ONLY)
 target_sources(veltrane PRIVATE ${CMAKE_BINARY_DIR}/generated/veltrane.rc)
+# On Windows this is the image version of the PE header (0.0 otherwise).
+set_target_properties(veltrane PROPERTIES VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 
 if(NOT MSVC AND VELTRANE_TESTS)
     list(JOIN VELTRANE_EXPORTS "," exports)
     add_test(NAME veltrane_dll_imports_and_exports
              COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:veltrane> -DOBJDUMP=${CMAKE_OBJDUMP} -DEXPORTS=${exports}
+                     -DIMAGE_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
                      -P ${PROJECT_SOURCE_DIR}/cmake/check-dll.cmake)
 endif()
