@@ -6,9 +6,10 @@
  *
  *   host.exe [BASE_FOLDER]      (the folder of config.ini; default C:\Veltrane\)
  *
- * Build (MinGW):  gcc host.c -Iinclude lib/x64/libveltrane.dll.a -loleaut32 -o host.exe
- * Build (MSVC):   cl host.c /Iinclude lib\x64\veltrane.lib oleaut32.lib user32.lib
- * and put bin\x64\veltrane.dll beside host.exe (x86: the x86 folders).
+ * Build, in the package's folder (x86: the x86 folders):
+ *   MinGW:  gcc samples/c/host.c -Iinclude lib/x64/libveltrane.dll.a -loleaut32 -o host.exe
+ *   MSVC:   cl samples\c\host.c /Iinclude lib\x64\veltrane.lib oleaut32.lib user32.lib
+ * and put bin\x64\veltrane.dll beside host.exe.
  */
 #include <windows.h>
 #include <stdio.h>
