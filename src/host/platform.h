@@ -130,6 +130,7 @@ struct Platform {
     Timer& connectPause;  // delays a new CTI attempt while no address accepts
     CtiSocket& socket;
     CommandServer& httpServer;
+    Timer& httpServerRetry;  // listens again while WEB_PORT is taken
     Browser& browser;
     SystemInfo& system;
 };

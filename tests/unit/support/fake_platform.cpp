@@ -109,7 +109,8 @@ bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
 }
 
 TestLibrary::TestLibrary()
-    : platform{clock, ini, files, host, desktop, timerConn, connectPause, socket, httpServer, browser, system},
+    : platform{clock, ini, files, host, desktop, timerConn, connectPause,
+               socket, httpServer, httpServerRetry, browser, system},
       lib(platform) {
     socket.lib = &lib;
 }

@@ -157,6 +157,7 @@ struct Fakes {
     FakeTimer connectPause;
     FakeSocket socket;
     FakeCommandServer httpServer;
+    FakeTimer httpServerRetry;
     FakeBrowser browser;
     FakeSystem system;
 };

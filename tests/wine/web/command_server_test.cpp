@@ -300,6 +300,48 @@ TEST_F(CommandServer, ASecondStartKeepsThePort) {
     ExpectStillAnswering();
 }
 
+// Another program listening on WEB_PORT, as another user's session could.
+class HeldPort {
+public:
+    HeldPort() {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(socket_, 1);
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ::ntohs(address.sin_port);
+    }
+    ~HeldPort() { ::closesocket(socket_); }
+    int port() const { return port_; }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+TEST(CommandServerPort, ATakenPortLeavesTelephonyWorkingAndTellsTheHostOnce) {
+    TestHost host;
+    TempFolder base;
+    FakeCtiServer cti;
+    HeldPort held;
+    WriteConfig(base.path(), "127.0.0.1", cti.port(), held.port());
+    host.start(base.path());
+    const std::string port = "PORT:" + std::to_string(held.port());
+    ASSERT_TRUE(host.waitForEvent("|SMSG|conn|connect||"));
+    EXPECT_EQ(std::count(host.callbacks().begin(), host.callbacks().end(),
+                         "|SMSG|httpserver|fail|" + port + " unavailable|"),
+              1);
+    EXPECT_TRUE(HasLineContaining(host.callbacks(), "|SMSG|dllstart|success|"));
+    EXPECT_TRUE(HasLineContaining(LogLines(base.path()), "HTTPServer => " + port + " / Request : bind 127.0.0.1:"));
+    host.call("DIAL", {L"0101"});
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(cti.receivedLines(), "|LINK|CALL"); }));
+}
+
 // DLL_FINISH stops the server while a client is half-way through a request.
 VELTRANE_CHILD_SCENARIO(FinishWithAConnectionOpen) {
     TestHost host;
