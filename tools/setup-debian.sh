@@ -3,7 +3,7 @@
 set -eu
 
 packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-wine wine64 xvfb xauth fonts-nanum locales curl"
+wine wine64 xvfb xauth fonts-nanum locales curl python3 chromium"
 
 missing=""
 for package in $packages; do
