@@ -5,12 +5,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cti/link_state.h"
 #include "host/config_info.h"
 #include "host/platform.h"
 
 namespace veltrane {
+
+// A page file handed to the default browser, deleted when its ticks of the
+// page cleanup timer have run out.
+struct PendingPage {
+    std::string name;
+    int ticksLeft = 0;
+};
 
 struct Library {
     explicit Library(Platform& platform) : os(platform) {}
@@ -24,6 +32,7 @@ struct Library {
     bool Finished = false;
     std::int32_t ReconnectCount = 0;
     cti::LinkState link;
+    std::vector<PendingPage> PendingPages;
 };
 
 }  // namespace veltrane

@@ -7,6 +7,7 @@
 #include "host/notify.h"
 #include "host/settings.h"
 #include "host/text.h"
+#include "web/default_browser.h"
 
 namespace veltrane {
 
@@ -60,6 +61,7 @@ void RunStart(Library& lib, const std::string& basePath, const std::string& wind
     c.GUEST_PHONE.clear();
     lib.os.timerConn.stop();
     lib.ReconnectCount = 0;
+    web::RemovePageFiles(lib);  // what an earlier run left in the temporary folder
     WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
     lib.os.host.findHostWindow(c.WIN_CAPTION);
     StartCommandServer(lib);

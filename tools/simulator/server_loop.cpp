@@ -188,7 +188,7 @@ void Program::serveWeb(Peer& peer, bool& done) {
         print("web !! unreadable request");
         return;
     }
-    simulator_->webRequest(request.method, request.target, request.body);
+    simulator_->webRequest(request.method, request.target, request.body, request.headers);
     std::string page = encoding_.toWire("<html><body>Veltrane simulator: " + request.method +
                                         " received</body></html>");
     if (request.method == "GET" && !options_.webPage.empty()) {

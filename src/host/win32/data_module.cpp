@@ -2,6 +2,7 @@
 
 #include "cti/link.h"
 #include "host/lifecycle.h"
+#include "web/default_browser.h"
 
 namespace veltrane::win32 {
 
@@ -11,6 +12,7 @@ namespace {
 constexpr UINT_PTR kTimerConnId = 1;
 constexpr UINT_PTR kConnectPauseId = 2;
 constexpr UINT_PTR kHttpServerRetryId = 3;
+constexpr UINT_PTR kPageCleanupId = 4;
 
 HIMAGELIST MakeImageList() {
     HIMAGELIST images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 0);
@@ -30,8 +32,9 @@ TDM_DLL::TDM_DLL()
       // The server's connection threads hand their requests to the owner thread.
       httpSink_(lib_, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
       HTTPServer(httpSink_),
-      platform_{clock_, ini_, files_, host_, Alert, TimerConn, ConnectPause, CTISocket, HTTPServer, HTTPServerRetry,
-                browser_, system_},
+      PageCleanup(window_, kPageCleanupId, [this] { web::PageCleanupTimer(lib_); }),
+      platform_{clock_,     ini_,       files_,          host_,    Alert,           TimerConn,   ConnectPause,
+                CTISocket, HTTPServer, HTTPServerRetry, browser_, defaultBrowser_, PageCleanup, system_},
       lib_(platform_) {}
 
 void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }
