@@ -141,7 +141,7 @@ int main() {
     });
 
     NullOs os;
-    Platform platform{os, os, os, os, os, os, os, os, os, os, os, os, os};
+    Platform platform{os, os, os, os, os, os, os, os, os, os, os, os, os, os};
     Library lib(platform);
     DispatchingSink dispatched(lib);
     const double full = BestSeconds([&] {

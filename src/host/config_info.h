@@ -27,6 +27,7 @@ struct TCONFIG_INFO {
     std::string GUEST_PHONE;
     std::string CallState;          // "L", "1".."3", "C", "S", "B", "R" or empty
     std::int32_t WEB_PORT = 0;
+    std::string WEB_ORIGINS;        // more pages that may use the command server
     std::string WebPopupUrl;
     std::string WEB_BROWSER;        // config.ini: how WEB_REQUEST opens pages (web/default_browser.h)
 };

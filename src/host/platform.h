@@ -152,6 +152,7 @@ struct Platform {
     Timer& connectPause;  // delays a new CTI attempt while no address accepts
     CtiSocket& socket;
     CommandServer& httpServer;
+    Timer& httpServerRetry;  // listens again while WEB_PORT is taken
     Browser& browser;
     DefaultBrowser& defaultBrowser;
     Timer& pageCleanup;  // deletes the page files the default browser has had time to load

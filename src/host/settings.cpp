@@ -39,6 +39,7 @@ bool LoadSettings(Library& lib) {
     c.CTI_IPs = ReadText(lib, config, "Connect", "CTI_IPs", "");
     c.CTI_PORT = ReadInteger(lib, config, "Connect", "CTI_PORT", kDefaultCtiPort);
     c.WEB_PORT = ReadInteger(lib, config, "Connect", "WEB_PORT", kDefaultWebPort);
+    c.WEB_ORIGINS = ReadText(lib, config, "Connect", "WEB_ORIGINS", "");
     c.WEB_BROWSER = ReadText(lib, config, "Connect", "WEB_BROWSER", "");
 
     const std::string user = UserFile(lib);

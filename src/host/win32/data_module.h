@@ -48,6 +48,7 @@ private:
     AlertPopup Alert;
     WindowTimer TimerConn;
     WindowTimer ConnectPause;
+    WindowTimer HTTPServerRetry;
     WinsockCtiSocket CTISocket;
     web::LibrarySink httpSink_;
     web::win32::HttpServer HTTPServer;

@@ -137,8 +137,8 @@ void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t mi
 }
 
 TestLibrary::TestLibrary()
-    : platform{clock,      ini,     files,          host,        desktop, timerConn, connectPause, socket,
-               httpServer, browser, defaultBrowser, pageCleanup, system},
+    : platform{clock,      ini,           files,   host,           desktop,     timerConn, connectPause, socket,
+               httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system},
       lib(platform) {
     socket.lib = &lib;
 }

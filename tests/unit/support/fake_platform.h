@@ -175,6 +175,7 @@ struct Fakes {
     FakeTimer connectPause;
     FakeSocket socket;
     FakeCommandServer httpServer;
+    FakeTimer httpServerRetry;
     FakeBrowser browser;
     FakeDefaultBrowser defaultBrowser;
     FakeTimer pageCleanup;
