@@ -20,8 +20,8 @@ using namespace veltrane;
 namespace {
 
 // An OS that does nothing: the figures are the core's own work.
-struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, CtiSocket, CommandServer, Browser, SystemInfo,
-                      Random {
+struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, CtiSocket, CommandServer, Browser,
+                      DefaultBrowser, SystemInfo, Random {
     LocalTime now() override { return {2026, 12, 9, 10, 0, 0}; }
     std::int64_t elapsedMs() override { return 0; }
     double unit() override { return 0.5; }
@@ -45,6 +45,12 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Cti
     bool listening() const override { return true; }
     bool listen(std::int32_t, std::string&) override { return true; }
     bool post(const std::string&, const std::string&) override { return true; }
+    unsigned ansiCodePage() override { return 949; }
+    std::uint64_t uniqueNumber() override { return 0; }
+    bool writePage(const std::string&, std::string_view, std::string&) override { return true; }
+    bool openPage(const std::string&, std::string&) override { return true; }
+    void removePage(const std::string&) override {}
+    void removePages(const std::string&, std::int32_t) override {}
     std::string macAddress() override { return "00-1A-2B-3C-4D-5E"; }
     void endProcess(unsigned) override {}
 
@@ -133,7 +139,7 @@ int main() {
     });
 
     NullOs os;
-    Platform platform{os, os, os, os, os, os, os, os, os, os, os, os};
+    Platform platform{os, os, os, os, os, os, os, os, os, os, os, os, os, os, os};
     Library lib(platform);
     DispatchingSink dispatched(lib);
     const double full = BestSeconds([&] {

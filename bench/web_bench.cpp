@@ -80,6 +80,8 @@ public:
     Bench() {
         webPort_ = FreeLoopbackPort();
         WriteConfig(base_.path(), "127.0.0.1", cti_.port(), webPort_);
+        // The number the requests name is the signed-in one.
+        WriteIni(base_.path() + L"config_user.ini", "MyInfo", "PHONE_NO", kOwnNumber);
         host_.start(base_.path());
         if (!host_.waitFor([&] { return cti_.clientConnected(); }, 10s)) throw std::runtime_error("no CTI link");
         // A call request sent makes the user count as signed in.

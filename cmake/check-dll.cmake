@@ -1,8 +1,11 @@
 cmake_minimum_required(VERSION 3.20)
 # Checks a built veltrane.dll: it imports only Windows system DLLs (the C and
 # C++ runtimes are linked in), and it exports its functions undecorated.
-# Arguments: -DDLL=<path> -DOBJDUMP=<objdump> -DEXPORTS=<name;name;...>
-execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+# With STRIPPED, it also holds no debug information but names its separate
+# debug file in a .gnu_debuglink section; with IMAGE_VERSION (major.minor),
+# its PE header carries that version.
+# Arguments: -DDLL=<path> -DOBJDUMP=<objdump> -DEXPORTS=<name,name,...> [-DSTRIPPED=ON] [-DIMAGE_VERSION=x.y]
+execute_process(COMMAND ${OBJDUMP} -p -h ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "objdump failed on ${DLL}")
 endif()
@@ -15,16 +18,35 @@ foreach(line IN LISTS imports)
     string(REPLACE "DLL Name: " "" name "${line}")
     string(TOUPPER "${name}" upper)
     if(NOT upper IN_LIST system)
-        message(FATAL_ERROR "veltrane.dll imports ${name}, which is not a Windows system DLL")
+        message(FATAL_ERROR "${DLL} imports ${name}, which is not a Windows system DLL")
     endif()
 endforeach()
 
+string(REPLACE "," ";" EXPORTS "${EXPORTS}")
 foreach(name IN LISTS EXPORTS)
     if(NOT dump MATCHES "\\] ${name}\n")
-        message(FATAL_ERROR "veltrane.dll does not export ${name} undecorated")
+        message(FATAL_ERROR "${DLL} does not export ${name} undecorated")
     endif()
 endforeach()
 if(dump MATCHES "\\] [A-Z_]+@[0-9]+")
-    message(FATAL_ERROR "veltrane.dll exports decorated names")
+    message(FATAL_ERROR "${DLL} exports decorated names")
+endif()
+
+if(DEFINED IMAGE_VERSION)
+    string(REPLACE "." ";" parts ${IMAGE_VERSION})
+    list(GET parts 0 major)
+    list(GET parts 1 minor)
+    if(NOT dump MATCHES "MajorImageVersion\t${major}\n" OR NOT dump MATCHES "MinorImageVersion\t${minor}\n")
+        message(FATAL_ERROR "${DLL} does not carry the image version ${IMAGE_VERSION}")
+    endif()
+endif()
+
+if(STRIPPED)
+    if(dump MATCHES " \\.debug_[a-z]+ ")
+        message(FATAL_ERROR "${DLL} still holds debug information")
+    endif()
+    if(NOT dump MATCHES " \\.gnu_debuglink ")
+        message(FATAL_ERROR "${DLL} has no .gnu_debuglink section")
+    endif()
 endif()
 message(STATUS "imports: ${imports}")

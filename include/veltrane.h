@@ -14,11 +14,20 @@
  * The thread that calls DLL_START must run a message loop. Exports may be
  * called from any thread: calls from other threads are carried out on that
  * thread and return when they are done. The callback may call exports.
+ *
+ * Every export is __stdcall and exported by its plain name (DIAL, not
+ * _DIAL@4), for x64 and x86 alike.
  */
 #ifndef VELTRANE_H
 #define VELTRANE_H
 
 #include <wtypes.h>
+
+/* The release of this header; the DLL's version resource carries the same. */
+#define VELTRANE_VERSION_MAJOR 1
+#define VELTRANE_VERSION_MINOR 0
+#define VELTRANE_VERSION_PATCH 0
+#define VELTRANE_VERSION_STRING "1.0.0"
 
 #ifdef __cplusplus
 extern "C" {
@@ -55,6 +64,27 @@ void __stdcall CALL_RECORD(BSTR phoneNo);
 
 /* Opens one of the service's web pages in a browser window. */
 void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage);
+
+/*
+ * The same functions as pointer types, for hosts that load the DLL with
+ * LoadLibrary and find each export with GetProcAddress by its plain name:
+ *   VELTRANE_PFN_DIAL dial = (VELTRANE_PFN_DIAL)GetProcAddress(dll, "DIAL");
+ */
+typedef void(__stdcall *VELTRANE_PFN_DLL_START)(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK callback);
+typedef void(__stdcall *VELTRANE_PFN_DLL_FINISH)(void);
+typedef void(__stdcall *VELTRANE_PFN_CERTIFICATION_NO)(BSTR phoneNo);
+typedef void(__stdcall *VELTRANE_PFN_CERTIFICATION_OTHER)(void);
+typedef void(__stdcall *VELTRANE_PFN_CERTIFICATION_PC)(BSTR phoneNo, BSTR certificationNo);
+typedef void(__stdcall *VELTRANE_PFN_PC_LOGIN)(BSTR phoneNo, BSTR loginId, BSTR password);
+typedef void(__stdcall *VELTRANE_PFN_PC_LOGOUT)(void);
+typedef void(__stdcall *VELTRANE_PFN_DIAL)(BSTR number);
+typedef void(__stdcall *VELTRANE_PFN_PICK_UP)(BSTR guestPhone);
+typedef void(__stdcall *VELTRANE_PFN_HANG_UP)(BSTR guestPhone);
+typedef void(__stdcall *VELTRANE_PFN_RE_DIAL)(void);
+typedef void(__stdcall *VELTRANE_PFN_SMS_INSTANT)(BSTR calledNo, BSTR message);
+typedef void(__stdcall *VELTRANE_PFN_SMS_BOOKED)(BSTR calledNo, BSTR message, BSTR sendTime);
+typedef void(__stdcall *VELTRANE_PFN_CALL_RECORD)(BSTR phoneNo);
+typedef void(__stdcall *VELTRANE_PFN_WEB_REQUEST)(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage);
 
 #ifdef __cplusplus
 }

@@ -41,8 +41,8 @@ export WINEPREFIX
 sim_pid=
 cleanup() {
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
-    # The prefix is this script's own: what Wine left running there (the
-    # browser of WEB_REQUEST stays open) ends with its server.
+    # The prefix is this script's own: what Wine left running there ends
+    # with its server.
     wineserver -k 2>/dev/null || true
     if [ -n "${VELTRANE_SESSION_KEEP:-}" ]; then echo "run-session: files kept in $work"; else rm -rf "$work"; fi
 }
@@ -72,6 +72,18 @@ windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 base=$work/base
 mkdir -p "$base"
 printf '[Connect]\r\nCTI_IPs=127.0.0.1\r\nCTI_PORT=%s\r\nWEB_PORT=%s\r\n' "$cti_port" "$web_port" >"$base/config.ini"
+
+# WEB_REQUEST opens its page in the default browser when Internet
+# Explorer's automation fails, as it does under Wine: Wine's browser
+# launcher, for HTML files too, running headless Chromium.
+wine_reg() {
+    sh "$root/cmake/wine-run.sh" reg add "$@" /f >/dev/null 2>&1 || echo "run-session: could not set $1 in the Wine prefix" >&2
+}
+wine_reg 'HKCR\.html' /ve /d htmlfile
+wine_reg 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$root/tools/headless-browser.sh"
+# Ended (the registry is saved): its desktop has no display, the console's
+# must have Xvfb's.
+wineserver -k 2>/dev/null || true
 
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" sh "$root/cmake/wine-run.sh" "$console" \

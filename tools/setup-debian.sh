@@ -1,9 +1,12 @@
 #!/bin/sh
 # Installs what building and testing Veltrane needs on Debian, if missing.
+# clang, lld and llvm link the host programs of the integrator kit the way
+# MSVC toolchains do; mono-mcs and fp-compiler check the C# and Pascal samples.
 set -eu
 
 packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-wine wine64 xvfb xauth fonts-nanum locales curl clang libclang-rt-14-dev"
+wine wine64 xvfb xauth fonts-nanum locales curl python3 chromium
+clang libclang-rt-14-dev lld llvm mono-mcs fp-compiler"
 
 missing=""
 for package in $packages; do

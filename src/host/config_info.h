@@ -32,7 +32,9 @@ struct TCONFIG_INFO {
     // had no answer this long.
     std::int32_t CTI_SILENCE_SECONDS = 60;
     std::int32_t CTI_ANSWER_SECONDS = 30;
+    std::string WEB_ORIGINS;        // more pages that may use the command server
     std::string WebPopupUrl;
+    std::string WEB_BROWSER;        // config.ini: how WEB_REQUEST opens pages (web/default_browser.h)
 };
 
 }  // namespace veltrane

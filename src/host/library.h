@@ -5,12 +5,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cti/link_state.h"
 #include "host/config_info.h"
 #include "host/platform.h"
 
 namespace veltrane {
+
+// A page file handed to the default browser, deleted when its ticks of the
+// page cleanup timer have run out.
+struct PendingPage {
+    std::string name;
+    int ticksLeft = 0;
+};
 
 struct Library {
     explicit Library(Platform& platform) : os(platform) {}
@@ -29,6 +37,7 @@ struct Library {
     // new connection signs in again.
     bool SignedIn = false;
     cti::LinkState link;
+    std::vector<PendingPage> PendingPages;
 };
 
 }  // namespace veltrane

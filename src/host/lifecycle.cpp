@@ -7,6 +7,7 @@
 #include "host/notify.h"
 #include "host/settings.h"
 #include "host/text.h"
+#include "web/default_browser.h"
 
 namespace veltrane {
 
@@ -16,10 +17,17 @@ struct StartFailure {
     std::string reason;
 };
 
+constexpr std::int32_t kHttpServerRetryMs = 30000;
+
+std::string PortText(const Library& lib) { return "PORT:" + std::to_string(lib.config.WEB_PORT); }
+
+// A port held by another program (another user's session, another copy of
+// the host) costs click-to-call only: the rest of the library starts, the
+// host hears of it once, and the port is tried again until it is free.
 void StartCommandServer(Library& lib) {
     TCONFIG_INFO& c = lib.config;
     if (c.WEB_PORT == 0) c.WEB_PORT = kDefaultWebPort;
-    const std::string port = "PORT:" + std::to_string(c.WEB_PORT);
+    const std::string port = PortText(lib);
     if (lib.os.httpServer.listening()) {
         WriteLog(lib, "HTTPServer", port + " / Status Check : Active");
         return;
@@ -28,8 +36,12 @@ void StartCommandServer(Library& lib) {
     std::string error;
     if (!lib.os.httpServer.listen(c.WEB_PORT, error)) {
         WriteLog(lib, "HTTPServer", port + " / Request : " + error);
-        throw StartFailure{"HTTPServer " + port + " " + error};
+        const bool toldAlready = lib.os.httpServerRetry.active();
+        lib.os.httpServerRetry.start(kHttpServerRetryMs);
+        if (!toldAlready) NotifyHost(lib, "httpserver|fail|" + port + " unavailable|");
+        return;
     }
+    lib.os.httpServerRetry.stop();
     WriteLog(lib, "HTTPServer", port + " / Request : Active");
 }
 
@@ -50,6 +62,7 @@ void RunStart(Library& lib, const std::string& basePath, const std::string& wind
     lib.os.timerConn.stop();
     cti::HostActed(lib);
     lib.SignedIn = false;  // the host is told to log in
+    web::RemovePageFiles(lib);  // what an earlier run left in the temporary folder
     WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
     lib.os.host.findHostWindow(c.WIN_CAPTION);
     StartCommandServer(lib);
@@ -87,6 +100,13 @@ void DLL_START(Library& lib, const std::string& basePath, const std::string& win
     NotifyHost(lib, "dllstart|fail|" + reason + "|");
 }
 
+void HTTPServerRetryTimer(Library& lib) {
+    std::string error;
+    if (!lib.os.httpServer.listening() && !lib.os.httpServer.listen(lib.config.WEB_PORT, error)) return;
+    lib.os.httpServerRetry.stop();
+    WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
+}
+
 void DLL_FINISH(Library& lib) {
     if (!lib.Started) {
         NotifyHost(lib, "DllStart|fail|Dll Service did not start|");
@@ -107,6 +127,7 @@ void DLL_FINISH(Library& lib) {
     }
     lib.os.timerConn.stop();
     lib.os.connectPause.stop();
+    lib.os.httpServerRetry.stop();
     lib.os.httpServer.stop();
     SaveUserSettingsLogged(lib);
     WriteLog(lib, "DLL_FINISH", "End");

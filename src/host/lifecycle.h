@@ -13,6 +13,9 @@ inline constexpr const char* kDefaultBasePath = "C:\\Orvanta\\";
 // callback is in place.
 void DLL_START(Library& lib, const std::string& basePath, const std::string& windowTitle);
 
+// Every 30 s while WEB_PORT could not be listened on: tries it again.
+void HTTPServerRetryTimer(Library& lib);
+
 // Ends the process through SystemInfo::endProcess(1) when it succeeds.
 void DLL_FINISH(Library& lib);
 

@@ -114,12 +114,34 @@ public:
     virtual void stop() = 0;
 };
 
-// A browser window that posts a form.
+// A browser window that posts a form (Internet Explorer's automation).
 class Browser {
 public:
     virtual ~Browser() = default;
     // Opens a window and posts `body` to `url`; false when any step failed.
     virtual bool post(const std::string& url, const std::string& body) = 0;
+};
+
+// The user's default browser, reached through page files in the user's
+// temporary folder. Files are named by the core; names are ASCII.
+class DefaultBrowser {
+public:
+    virtual ~DefaultBrowser() = default;
+    // The code page of the library's 8-bit text.
+    virtual unsigned ansiCodePage() = 0;
+    // A number not handed out before by this process, nor by another one
+    // running at the same time.
+    virtual std::uint64_t uniqueNumber() = 0;
+    // Creates the file `name`, readable by the current user only; fails when
+    // it exists already. On failure `error` says why.
+    virtual bool writePage(const std::string& name, std::string_view bytes, std::string& error) = 0;
+    // Hands the file to the shell to open. On failure `error` says why.
+    virtual bool openPage(const std::string& name, std::string& error) = 0;
+    virtual void removePage(const std::string& name) = 0;
+    // Removes every file of the folder whose name matches `pattern` ("*"
+    // stands for any characters) and that was last written at least
+    // `minimumAgeSeconds` ago.
+    virtual void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) = 0;
 };
 
 class SystemInfo {
@@ -141,7 +163,10 @@ struct Platform {
     Timer& connectPause;  // the pause before a new CTI attempt
     CtiSocket& socket;
     CommandServer& httpServer;
+    Timer& httpServerRetry;  // listens again while WEB_PORT is taken
     Browser& browser;
+    DefaultBrowser& defaultBrowser;
+    Timer& pageCleanup;  // deletes the page files the default browser has had time to load
     SystemInfo& system;
     Random& random;
 };

@@ -47,6 +47,8 @@ bool LoadSettings(Library& lib) {
     c.WEB_PORT = ReadInteger(lib, config, "Connect", "WEB_PORT", kDefaultWebPort);
     c.CTI_SILENCE_SECONDS = ReadSeconds(lib, config, "CTI_SILENCE_SECONDS", kDefaultSilenceSeconds);
     c.CTI_ANSWER_SECONDS = ReadSeconds(lib, config, "CTI_ANSWER_SECONDS", kDefaultAnswerSeconds);
+    c.WEB_ORIGINS = ReadText(lib, config, "Connect", "WEB_ORIGINS", "");
+    c.WEB_BROWSER = ReadText(lib, config, "Connect", "WEB_BROWSER", "");
 
     const std::string user = UserFile(lib);
     c.DLL_TIME = ReadInteger(lib, user, "SendMessage", "DLL_TIME", 0);

@@ -52,12 +52,12 @@ void RE_DIAL(Library& lib) {
     SendCall(lib, "R", guest);
 }
 
-void SendCall(Library& lib, const std::string& subCode, const std::string& number) {
+bool SendCall(Library& lib, const std::string& subCode, const std::string& number) {
     const TCONFIG_INFO& c = lib.config;
     const std::string action = ActionWord(subCode);
     if (!cti::IsConnected(lib)) {
         NotifyHost(lib, "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|CTI disconnect|");
-        return;
+        return false;
     }
     const std::string body = subCode + "|" + c.PHONE_NO + "|" + number + "|";
     // Framed before sending: a failed send reconnects, and the host may act on
@@ -66,9 +66,10 @@ void SendCall(Library& lib, const std::string& subCode, const std::string& numbe
     const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("CALL", "R", body)));
     if (!result.empty()) {
         NotifyHost(lib, event + result + "|");
-        return;
+        return false;
     }
     lib.config.CallState = "1";
+    return true;
 }
 
 }  // namespace veltrane::telephony

@@ -13,6 +13,7 @@ void HANG_UP(Library& lib, const std::string& number);
 void RE_DIAL(Library& lib);
 
 // subCode "R" dial, "P" pick up, "H" hang up; the number is sent as given.
-void SendCall(Library& lib, const std::string& subCode, const std::string& number);
+// True when the request went out; a failure has been told to the host.
+bool SendCall(Library& lib, const std::string& subCode, const std::string& number);
 
 }  // namespace veltrane::telephony

@@ -13,12 +13,31 @@ namespace {
 // CP949: "Login 후 서비스 가능합니다", "전화번호없음".
 const std::string kLoginFirst = "Login \xC8\xC4 \xBC\xAD\xBA\xF1\xBD\xBA \xB0\xA1\xB4\xC9\xC7\xD5\xB4\xCF\xB4\xD9";
 const std::string kNoPhoneNumber = "\xC0\xFC\xC8\xAD\xB9\xF8\xC8\xA3\xBE\xF8\xC0\xBD";
-const std::string kDialing = "1";  // CallState of a call being set up
+const std::string kInvalidPhoneNumber = "Invalid Phone Number";
+const std::string kInvalidMessage = "Invalid SMS Message";
+const std::string kDifferentPhoneNumber = "Different Phone Number";
 
 std::string ParametersText(const Parameters& parameters) {
     std::string text;
     for (const Parameter& parameter : parameters) text += parameter.name + "=" + parameter.value + "\r\n";
     return text;
+}
+
+// A "|" would add fields to the CTI packet or the host event the value goes
+// into; CR, LF and NUL would end its line.
+bool BreaksAField(const std::string& value) {
+    return value.find_first_of(std::string("|\r\n\0", 4)) != std::string::npos;
+}
+bool BreaksALine(const std::string& value) { return value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
+// Why a signed-in request with both numbers is still refused; empty when it is not.
+std::string Refusal(const TCONFIG_INFO& c, const std::string& phoneNo, const std::string& guestPhone,
+                    const std::string& smsMessage) {
+    if (BreaksAField(phoneNo) || BreaksAField(guestPhone)) return kInvalidPhoneNumber;
+    if (BreaksALine(smsMessage)) return kInvalidMessage;
+    // The calling line is the one signed in, whatever the page names.
+    if (Trim(phoneNo) != Trim(c.PHONE_NO)) return kDifferentPhoneNumber;
+    return {};
 }
 }  // namespace
 
@@ -35,15 +54,12 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
     WriteLog(lib, "HTTP READ", text);
 
     TCONFIG_INFO& c = lib.config;
-    c.PHONE_NO.clear();
-    c.GUEST_PHONE.clear();
-    const std::string kind = ParameterValue(parameters, "KIND");
-    // The request's own numbers: alerts and host events below may let other
+    // The request's own values: alerts and host events below may let other
     // events run and change the fields before this request is done with them.
+    const std::string kind = ParameterValue(parameters, "KIND");
     const std::string phoneNo = ParameterValue(parameters, "PHONE_NO");
     const std::string guestPhone = ParameterValue(parameters, "GUEST_PHONE");
-    c.PHONE_NO = phoneNo;
-    c.GUEST_PHONE = guestPhone;
+    const std::string smsMessage = ParameterValue(parameters, "SMS_MSG");
     const std::string label = CommandLabel(kind);
 
     if (c.CallState.empty()) {
@@ -55,23 +71,31 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
         ShowAlert(lib, "HTTP Fail", kNoPhoneNumber, 5);
         return;
     }
+    if (const std::string refusal = Refusal(c, phoneNo, guestPhone, smsMessage); !refusal.empty()) {
+        WriteLog(lib, "HTTP READ", "[" + kind + ":" + label + "]Refused:" + refusal);
+        ShowAlert(lib, "HTTP Fail", refusal, 5);
+        return;
+    }
+    const std::string ownNumber = c.PHONE_NO;
+    c.GUEST_PHONE = guestPhone;
 
-    std::string smsMessage;
+    std::string loggedMessage;
     if (kind == "CS") {
-        c.CallState = kDialing;
-        telephony::SendCall(lib, "R", guestPhone);
-        NotifyHost(lib, "call|success|" + phoneNo + "|" + guestPhone + "|guestphone|S||");
-        ShowAlert(lib, "Request[ClickToCall-Web]", guestPhone, 0);
+        // When the request could not go out the host has its failure, and only that.
+        if (telephony::SendCall(lib, "R", guestPhone)) {
+            NotifyHost(lib, "call|success|" + ownNumber + "|" + guestPhone + "|guestphone|S||");
+            ShowAlert(lib, "Request[ClickToCall-Web]", guestPhone, 0);
+        }
     } else if (kind == "SS") {
-        smsMessage = ParameterValue(parameters, "SMS_MSG");
-        NotifyHost(lib, "sms|success|" + phoneNo + "|" + guestPhone + "|guestphone||");
+        loggedMessage = smsMessage;
+        NotifyHost(lib, "sms|success|" + ownNumber + "|" + guestPhone + "|guestphone||");
     } else if (kind == "SI") {
-        smsMessage = ParameterValue(parameters, "SMS_MSG");
-        NotifyHost(lib, "sms|success|" + phoneNo + "|" + guestPhone + "|information|" + smsMessage + "|");
+        loggedMessage = smsMessage;
+        NotifyHost(lib, "sms|success|" + ownNumber + "|" + guestPhone + "|information|" + smsMessage + "|");
     }
     WriteLog(lib, "HTTP READ",
              "[" + kind + ":" + label + "]PHONE_NO:" + phoneNo + " / GUEST_PHONE:" + guestPhone +
-                 " / SMS_MSG:" + smsMessage);
+                 " / SMS_MSG:" + loggedMessage);
 }
 
 std::optional<std::string> RunCommandGet(Library& lib, const Parameters& parameters) {
@@ -83,6 +107,40 @@ std::optional<std::string> RunCommandGet(Library& lib, const Parameters& paramet
     } catch (...) {
         return std::string("Unknown error");
     }
+}
+
+CommandAnswer ServeCommand(Library& lib, const CommandRequest& request) {
+    CommandAnswer answer;
+    try {
+        const TCONFIG_INFO& c = lib.config;
+        const OriginVerdict verdict = JudgeOrigin(request.source, AllowedOrigins(c.WebPopupUrl, c.WEB_ORIGINS));
+        if (request.method == "OPTIONS") {
+            // Only a page named by its Origin may be told what it can send.
+            if (verdict.allowOrigin.empty()) {
+                WriteLog(lib, "HTTPServer", "Refused OPTIONS" + (verdict.refusal.empty() ? "" : " " + verdict.refusal));
+                answer.kind = CommandAnswer::Kind::Forbidden;
+            } else {
+                answer.kind = CommandAnswer::Kind::Preflight;
+                answer.allowOrigin = verdict.allowOrigin;
+            }
+            return answer;
+        }
+        // A request without parameters does nothing, whoever sends it.
+        if (!verdict.allowed && !IsBlank(ParametersText(request.parameters))) {
+            WriteLog(lib, "HTTPServer", "Refused " + verdict.refusal);
+            answer.kind = CommandAnswer::Kind::Forbidden;
+            return answer;
+        }
+        answer.allowOrigin = verdict.allowOrigin;
+        if (std::optional<std::string> error = RunCommandGet(lib, request.parameters)) {
+            answer.kind = CommandAnswer::Kind::Error;
+            answer.error = *error;
+        }
+    } catch (...) {
+        answer.kind = CommandAnswer::Kind::Error;
+        answer.error = "Out of memory";  // short enough to need no allocation
+    }
+    return answer;
 }
 
 }  // namespace veltrane::web

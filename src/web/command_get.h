@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/library.h"
+#include "web/command_request.h"
 #include "web/form_text.h"
 
 namespace veltrane::web {
@@ -20,5 +21,10 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters);
 // HTTPServerCommandGet with its errors caught: nothing when it ran to its
 // end, else the error's message for the 500 answer.
 std::optional<std::string> RunCommandGet(Library& lib, const Parameters& parameters);
+
+// One whole request on the owner thread: refuses pages that may not use the
+// server (403, one log line, nothing else), answers CORS preflights, and
+// runs HTTPServerCommandGet for the rest. Never throws.
+CommandAnswer ServeCommand(Library& lib, const CommandRequest& request);
 
 }  // namespace veltrane::web

@@ -3,11 +3,22 @@
 namespace veltrane::web {
 
 namespace {
+std::string Head(std::string_view status, std::string_view allowOrigin) {
+    std::string head = "HTTP/1.1 ";
+    head += status;
+    head += "\r\n";
+    if (!allowOrigin.empty()) {
+        head += "Access-Control-Allow-Origin: ";
+        head += allowOrigin;
+        head += "\r\nVary: Origin\r\n";
+    }
+    return head;
+}
+
 std::string Answer(std::string_view status, std::string_view contentType, std::string_view body,
-                   std::size_t contentLength) {
-    std::string answer = "HTTP/1.1 ";
-    answer += status;
-    answer += "\r\nContent-Type: ";
+                   std::size_t contentLength, std::string_view allowOrigin = {}) {
+    std::string answer = Head(status, allowOrigin);
+    answer += "Content-Type: ";
     answer += contentType;
     answer += "\r\nContent-Length: ";
     answer += std::to_string(contentLength);
@@ -15,9 +26,23 @@ std::string Answer(std::string_view status, std::string_view contentType, std::s
     answer += body;
     return answer;
 }
+
+std::optional<std::string> Header(const HttpRequest& request, std::string_view name) {
+    if (const std::string* value = request.header(name)) return *value;
+    return std::nullopt;
+}
 }  // namespace
 
-std::string OkAnswer() { return Answer("200 OK", "text/html", {}, 0); }
+std::string OkAnswer(std::string_view allowOrigin) { return Answer("200 OK", "text/html", {}, 0, allowOrigin); }
+
+std::string PreflightAnswer(std::string_view allowOrigin) {
+    // A 204 has no body and so no Content-Length.
+    return Head("204 No Content", allowOrigin) +
+           "Access-Control-Allow-Methods: GET, HEAD, POST\r\n"
+           "Access-Control-Allow-Headers: Content-Type\r\n"
+           "Access-Control-Allow-Private-Network: true\r\n"
+           "Connection: close\r\n\r\n";
+}
 
 std::string ErrorAnswer(std::string_view message, bool withBody) {
     // Plain text: the message is never meant to be rendered as a page.
@@ -27,14 +52,29 @@ std::string ErrorAnswer(std::string_view message, bool withBody) {
 
 std::string ForbiddenAnswer() { return Answer("403 Forbidden", "text/html", {}, 0); }
 
+CommandRequest CommandRequestOf(const HttpRequest& request) {
+    CommandRequest command;
+    command.method = request.method;
+    command.source.origin = Header(request, "Origin");
+    command.source.referer = Header(request, "Referer");
+    command.source.fetchSite = Header(request, "Sec-Fetch-Site");
+    if (request.method != "OPTIONS") command.parameters = RequestParameters(request);
+    return command;
+}
+
 std::string AnswerRequest(const HttpRequest& request, HttpRequestSink& sink) {
     if (std::optional<std::string> host = RefusedHost(request)) {
         sink.log("HTTPServer", "Refused Host:" + *host);
         return ForbiddenAnswer();
     }
-    if (std::optional<std::string> error = sink.handle(RequestParameters(request)))
-        return ErrorAnswer(*error, request.method != "HEAD");
-    return OkAnswer();
+    const CommandAnswer answer = sink.handle(CommandRequestOf(request));
+    switch (answer.kind) {
+    case CommandAnswer::Kind::Ok: return OkAnswer(answer.allowOrigin);
+    case CommandAnswer::Kind::Preflight: return PreflightAnswer(answer.allowOrigin);
+    case CommandAnswer::Kind::Forbidden: return ForbiddenAnswer();
+    case CommandAnswer::Kind::Error: break;
+    }
+    return ErrorAnswer(answer.error, request.method != "HEAD");
 }
 
 }  // namespace veltrane::web

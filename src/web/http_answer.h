@@ -2,11 +2,10 @@
 // interface through which it hands the request to the library.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "web/form_text.h"
+#include "web/command_request.h"
 #include "web/http_request.h"
 
 namespace veltrane::web {
@@ -16,10 +15,9 @@ namespace veltrane::web {
 class HttpRequestSink {
 public:
     virtual ~HttpRequestSink() = default;
-    // Runs HTTPServerCommandGet for the parameters on the library's owner
-    // thread and returns when it is done: nothing when it ran to its end,
-    // else the message of the error that stopped it (answered with 500).
-    virtual std::optional<std::string> handle(const Parameters& parameters) = 0;
+    // Judges and serves the request on the library's owner thread and
+    // returns the answer decided there when it is done.
+    virtual CommandAnswer handle(const CommandRequest& request) = 0;
     // Writes one diagnostic log line; must not wait for the owner thread.
     virtual void log(const std::string& name, const std::string& text) = 0;
 
@@ -31,15 +29,21 @@ public:
     virtual void serverStopping() {}
 };
 
-// "HTTP/1.1 200 OK", text/html, no body.
-std::string OkAnswer();
+// "HTTP/1.1 200 OK", text/html, no body; with an origin, the CORS headers
+// that let that page's script read the answer.
+std::string OkAnswer(std::string_view allowOrigin = {});
+// 204 to a CORS preflight of an allowed page.
+std::string PreflightAnswer(std::string_view allowOrigin);
 // 500 with the error message as a plain-text body (left out for HEAD).
 std::string ErrorAnswer(std::string_view message, bool withBody = true);
-// 403 for a request from a page that named another host.
+// 403 for a request from a page that may not use the server.
 std::string ForbiddenAnswer();
 
-// Checks the Host, hands the parameters to the sink and returns the bytes to
-// answer with. The answer never tells how the request itself went.
+// The method, the headers that tell where it comes from, and the parameters.
+CommandRequest CommandRequestOf(const HttpRequest& request);
+
+// Checks the Host, hands the request to the sink and returns the bytes to
+// answer with. The answer never tells how a command itself went.
 std::string AnswerRequest(const HttpRequest& request, HttpRequestSink& sink);
 
 }  // namespace veltrane::web

@@ -1,13 +1,18 @@
 #include "web/http_request.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace veltrane::web {
 
 namespace {
 constexpr std::string_view kFormType = "application/x-www-form-urlencoded";
 
-bool IsKnownMethod(std::string_view method) { return method == "GET" || method == "HEAD" || method == "POST"; }
+constexpr std::string_view kKnownMethods[] = {"GET", "HEAD", "POST", "OPTIONS"};
+
+bool IsKnownMethod(std::string_view method) {
+    return std::find(std::begin(kKnownMethods), std::end(kKnownMethods), method) != std::end(kKnownMethods);
+}
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -79,10 +84,10 @@ HttpRequestParser::Status HttpRequestParser::checkMethod() const {
     const std::size_t space = text.find(' ');
     if (space != std::string_view::npos)
         return IsKnownMethod(text.substr(0, space)) ? Status::NeedMore : Status::UnknownMethod;
-    // "POST" and "HEAD" are the longest known methods: a longer word, or one
-    // cut short by a line end, is none of them.
-    if (text.find_first_of("\r\n") != std::string_view::npos || text.size() > 4) return Status::UnknownMethod;
-    return Status::NeedMore;
+    // Refused as soon as the word begins no known method.
+    for (std::string_view known : kKnownMethods)
+        if (known.substr(0, text.size()) == text) return Status::NeedMore;
+    return Status::UnknownMethod;
 }
 
 HttpRequestParser::Status HttpRequestParser::feed(std::string_view bytes) {

@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxHeadBytes = 8 * 1024;
 inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 
 struct HttpRequest {
-    std::string method;  // "GET", "HEAD" or "POST"
+    std::string method;  // "GET", "HEAD", "POST" or "OPTIONS"
     std::string target;  // as sent: path and query
     std::vector<std::pair<std::string, std::string>> headers;  // values without surrounding blanks
     std::string body;    // exactly Content-Length bytes
@@ -31,7 +31,7 @@ public:
     enum class Status {
         NeedMore,       // the head or the declared body is not complete yet
         Complete,       // request() holds the request; later bytes are ignored
-        UnknownMethod,  // not GET, HEAD or POST: closed without an answer
+        UnknownMethod,  // not GET, HEAD, POST or OPTIONS: closed without an answer
         HeadTooLarge,   // more than kMaxHeadBytes before the blank line
         BodyTooLarge,   // Content-Length above kMaxBodyBytes
         Malformed,      // not a request line, a bad header or Content-Length, or a transfer coding

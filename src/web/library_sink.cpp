@@ -10,22 +10,29 @@
 namespace veltrane::web {
 
 namespace {
+CommandAnswer ErrorOf(const std::string& message) {
+    CommandAnswer answer;
+    answer.kind = CommandAnswer::Kind::Error;
+    answer.error = message;
+    return answer;
+}
+
 const std::string kStopping = "Server stopping";
 }
 
 struct LibrarySink::Request {
-    Parameters parameters;
+    CommandRequest command;
     std::mutex mutex;
     std::condition_variable answered;
     bool done = false;
-    std::optional<std::string> outcome;
+    CommandAnswer outcome;
 
     bool isDone() {
         std::lock_guard<std::mutex> lock(mutex);
         return done;
     }
     // The first answer counts; a later one (after an abandon) is dropped.
-    void answer(std::optional<std::string> result) {
+    void answer(CommandAnswer result) {
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (done) return;
@@ -39,20 +46,19 @@ struct LibrarySink::Request {
 LibrarySink::LibrarySink(Library& lib, std::function<bool(Work)> postToOwner)
     : lib_(lib), postToOwner_(std::move(postToOwner)) {}
 
-std::optional<std::string> LibrarySink::handle(const Parameters& parameters) {
+CommandAnswer LibrarySink::handle(const CommandRequest& command) {
     auto request = std::make_shared<Request>();
-    request->parameters = parameters;
+    request->command = command;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return kStopping;
+        if (stopping_) return ErrorOf(kStopping);
         outstanding_.push_back(request);
     }
-    if (!postToOwner_([this, request] { run(request); }))
-        request->answer(std::string("Request not handled"));
+    if (!postToOwner_([this, request] { run(request); })) request->answer(ErrorOf("Request not handled"));
 
     std::unique_lock<std::mutex> wait(request->mutex);
     request->answered.wait(wait, [&] { return request->done; });
-    const std::optional<std::string> outcome = request->outcome;
+    const CommandAnswer outcome = request->outcome;
     wait.unlock();
 
     std::lock_guard<std::mutex> lock(mutex_);
@@ -62,7 +68,7 @@ std::optional<std::string> LibrarySink::handle(const Parameters& parameters) {
 
 void LibrarySink::run(const std::shared_ptr<Request>& request) {
     // A request answered already was abandoned by a stopping server.
-    if (!request->isDone()) request->answer(RunCommandGet(lib_, request->parameters));
+    if (!request->isDone()) request->answer(ServeCommand(lib_, request->command));
 }
 
 void LibrarySink::log(const std::string& name, const std::string& text) {
@@ -77,7 +83,7 @@ void LibrarySink::serverStarted() {
 void LibrarySink::serverStopping() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
-    for (const auto& request : outstanding_) request->answer(kStopping);
+    for (const auto& request : outstanding_) request->answer(ErrorOf(kStopping));
 }
 
 }  // namespace veltrane::web

@@ -20,8 +20,8 @@ public:
     LibrarySink(Library& lib, std::function<bool(Work)> postToOwner);
 
     // Queues the request for the owner thread and waits until it has been
-    // handled there, or until the server stops.
-    std::optional<std::string> handle(const Parameters& parameters) override;
+    // served there, or until the server stops.
+    CommandAnswer handle(const CommandRequest& request) override;
     void log(const std::string& name, const std::string& text) override;
     void serverStarted() override;
     // Every request still waiting is answered as an error and not handled.

@@ -2,6 +2,7 @@
 
 #include "host/log.h"
 #include "host/notify.h"
+#include "web/default_browser.h"
 #include "web/form_text.h"
 
 namespace veltrane::web {
@@ -17,10 +18,9 @@ std::string PageLabel(const std::string& code) {
     return {};
 }
 
-std::string PopupFormBody(const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
-                          const std::string& message) {
-    return "KIND=" + EscapeFormValue(code) + "&PHONE_NO=" + EscapeFormValue(phoneNo) +
-           "&GUEST_PHONE=" + EscapeFormValue(guestPhone) + "&SMS_MSG=" + EscapeFormValue(message);
+std::string PopupFormBody(const PopupFields& fields) {
+    return "KIND=" + EscapeFormValue(fields.KIND) + "&PHONE_NO=" + EscapeFormValue(fields.PHONE_NO) +
+           "&GUEST_PHONE=" + EscapeFormValue(fields.GUEST_PHONE) + "&SMS_MSG=" + EscapeFormValue(fields.SMS_MSG);
 }
 
 void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
@@ -35,20 +35,39 @@ void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phone
              "WEB_POPUP_URL=" + lib.config.WebPopupUrl + "\r" + "KIND[(" + code + ")" + label + "]" + "\r" +
                  "PHONE_NO[" + phoneNo + "]" + "\r" + "GUEST_PHONE[" + guestPhone + "]" + "\r" + "SMS_MSG[" +
                  message + "]");
-    // A copy: the messages pumped before the post may change the field.
-    const std::string url = lib.config.WebPopupUrl;
-    PostPopupForm(lib, url, PopupFormBody(code, phoneNo, guestPhone, message));
+    PostPopupForm(lib, lib.config.WebPopupUrl, PopupFields{code, phoneNo, guestPhone, message});
 }
 
-void PostPopupForm(Library& lib, const std::string& url, const std::string& body) {
-    const std::string address = url + "?" + body;
-    WriteLog(lib, "POST_SEND_POPUP", address);
+namespace {
+bool PostThroughIe(Library& lib, const std::string& url, const std::string& body) {
     bool posted = false;
     try {
         posted = lib.os.browser.post(url, body);
     } catch (...) {
         posted = false;
     }
+    WriteLog(lib, "POPUP_IE", posted ? "END" : "Except");
+    return posted;
+}
+
+bool PostThroughDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields) {
+    try {
+        return OpenInDefaultBrowser(lib, url, fields);
+    } catch (...) {
+        WriteLog(lib, "POPUP_DEFAULT_BROWSER", "Except");
+        return false;
+    }
+}
+}  // namespace
+
+void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fields) {
+    const std::string body = PopupFormBody(fields);
+    const std::string address = url + "?" + body;
+    WriteLog(lib, "POST_SEND_POPUP", address);
+    const BrowserWay way = ParseBrowserWay(lib.config.WEB_BROWSER);
+    bool posted = false;
+    if (way != BrowserWay::DefaultBrowserOnly) posted = PostThroughIe(lib, url, body);
+    if (!posted && way != BrowserWay::IeOnly) posted = PostThroughDefaultBrowser(lib, url, fields);
     WriteLog(lib, posted ? "POPUP Data Send END" : "POPUP Data Send Except", "Address:" + address);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/library.h"
+#include "web/form_page.h"
 
 namespace veltrane::web {
 
@@ -13,13 +14,14 @@ std::string PageLabel(const std::string& code);
 
 // "KIND=...&PHONE_NO=...&GUEST_PHONE=...&SMS_MSG=..." with the values as
 // given, except that "%", "&" and "+" are escaped so that they arrive as sent.
-std::string PopupFormBody(const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
-                          const std::string& message);
+std::string PopupFormBody(const PopupFields& fields);
 
 void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
                  const std::string& message);
 
-// Opens a browser window that posts `body` to `url`. Failures are only logged.
-void PostPopupForm(Library& lib, const std::string& url, const std::string& body);
+// Posts the form to `url` in a browser: Internet Explorer's automation, or
+// the user's default browser, or the one after the other, as WEB_BROWSER
+// says. Failures are only logged.
+void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fields);
 
 }  // namespace veltrane::web

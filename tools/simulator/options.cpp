@@ -70,6 +70,7 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::vector<std::str
         {"--bind", text(options.bindAddress)},
         {"--control-port", port(options.controlPort)},
         {"--web-port", port(options.webPort)},
+        {"--web-page", text(options.webPage)},
         {"--ports-file", text(options.portsFile)},
         {"--encoding", text(options.encoding)},
         {"--phone", text(rules.phone)},
@@ -134,6 +135,8 @@ std::string SimulatorUsage() {
            "                       every answer ends with a line holding a single \".\"\n"
            "  --web-port N         serve the web address on this loopback port and log what\n"
            "                       the library posts to it (see expect-post)\n"
+           "  --web-page FILE      answer GET requests on the web port with FILE, a page of\n"
+           "                       the service (for click-to-call from it)\n"
            "  --ports-file PATH    once listening, write cti=N, control=N and web=N lines there\n"
            "  --no-stdin           do not read commands from standard input\n"
            "  --encoding NAME      code page of the link: cp949 (default) or utf-8; options,\n"

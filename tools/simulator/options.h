@@ -17,6 +17,7 @@ struct SimulatorOptions {
     std::uint16_t port = 2209;
     std::optional<std::uint16_t> controlPort;
     std::optional<std::uint16_t> webPort;
+    std::string webPage;  // a file answered to GET requests on the web port
     std::string portsFile;
     std::string encoding = "cp949";
     bool readStdin = true;

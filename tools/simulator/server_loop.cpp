@@ -6,6 +6,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -192,9 +193,13 @@ void Program::serveWeb(Peer& peer, bool& done) {
         print("web !! unreadable request");
         return;
     }
-    simulator_->webRequest(request.method, request.target, request.body);
-    const std::string page = encoding_.toWire("<html><body>Veltrane simulator: " + request.method +
-                                              " received</body></html>");
+    simulator_->webRequest(request.method, request.target, request.body, request.headers);
+    std::string page = encoding_.toWire("<html><body>Veltrane simulator: " + request.method +
+                                        " received</body></html>");
+    if (request.method == "GET" && !options_.webPage.empty()) {
+        std::ifstream file(options_.webPage, std::ios::binary);
+        page.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
     peer.socket.sendAll("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
                         std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
 }

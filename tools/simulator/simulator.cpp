@@ -5,6 +5,7 @@
 #include "common/words.h"
 #include "cti/packet.h"
 #include "host/text.h"
+#include "web/form_text.h"
 
 namespace veltrane::tools {
 
@@ -30,6 +31,13 @@ bool IsSendTime(std::string_view time) {
             return false;
     }
     return digits == 12 || digits == 14;
+}
+
+// Line breaks inside a value shown as \r and \n, so that it stays one line.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (char c : text) line += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    return line;
 }
 
 std::string JoinFrom(const std::vector<std::string>& words, std::size_t first) {
@@ -106,8 +114,22 @@ void Simulator::disconnected(ConnectionId id) {
     note(id, "disconnected");
 }
 
-void Simulator::webRequest(const std::string& method, const std::string& target, const std::string& body) {
-    out_.log("web <- " + method + " " + target + (body.empty() ? "" : " " + body));
+void Simulator::webRequest(const std::string& method, const std::string& target, const std::string& body,
+                           const Headers& headers) {
+    std::string entry = "web <- " + method + " " + target + (body.empty() ? "" : " " + body);
+    if (method == "POST") {
+        std::string type;
+        for (const auto& [name, value] : headers) {
+            entry += "\nheader " + name + ": " + value;
+            if (web::EqualsIgnoringCase(name, "Content-Type")) type = value;
+        }
+        // What a service page receives: the fields as its form decoding gives them.
+        constexpr std::string_view kForm = "application/x-www-form-urlencoded";
+        if (type.empty() || web::EqualsIgnoringCase(std::string_view(type).substr(0, kForm.size()), kForm))
+            for (const web::Parameter& field : web::ParseFormText(body))
+                entry += "\nfield " + field.name + "=" + OneLine(field.value);
+    }
+    out_.log(entry);
     webPosts_.push_back(body);
 }
 

@@ -44,8 +44,11 @@ public:
     void connected(ConnectionId id, const std::string& peer);
     void received(ConnectionId id, std::string_view bytes, Millis now);
     void disconnected(ConnectionId id);
-    // A form post (or any request) that reached the web address.
-    void webRequest(const std::string& method, const std::string& target, const std::string& body);
+    // A form post (or any request) that reached the web address. A POST is
+    // logged with its headers and, when form-encoded, its decoded fields.
+    using Headers = std::vector<std::pair<std::string, std::string>>;
+    void webRequest(const std::string& method, const std::string& target, const std::string& body,
+                    const Headers& headers = {});
 
     // One command line; the answer starts with "ok" or "error".
     std::string command(std::string_view line);

@@ -12,6 +12,7 @@
 #include "host/win32/owner_window.h"
 #include "host/win32/platform_services.h"
 #include "web/library_sink.h"
+#include "web/win32/default_browser.h"
 #include "web/win32/http_server.h"
 #include "web/win32/ie_browser.h"
 
@@ -48,10 +49,13 @@ private:
     AlertPopup Alert;
     WindowTimer TimerConn;
     WindowTimer ConnectPause;
+    WindowTimer HTTPServerRetry;
     WinsockCtiSocket CTISocket;
     web::LibrarySink httpSink_;
     web::win32::HttpServer HTTPServer;
     web::win32::IeBrowser browser_;
+    web::win32::ShellDefaultBrowser defaultBrowser_;
+    WindowTimer PageCleanup;
     Platform platform_;
     Library lib_;
 };

@@ -163,15 +163,37 @@ TEST_F(Start, CommandServerIsStartedOnceAndItsStateLogged) {
     EXPECT_TRUE(lib.Started);
 }
 
-TEST_F(Start, CommandServerThatCannotListenFailsTheStart) {
-    t.httpServer.failure = "Address already in use";
+TEST_F(Start, ATakenPortLeavesOutTheCommandServerOnlyAndIsTriedAgain) {
+    t.httpServer.failure = "bind 127.0.0.1:12209 failed (error 10048)";
     start();
-    EXPECT_FALSE(lib.Started);
-    EXPECT_EQ(t.events(), Vec{Smsg("dllstart|fail|HTTPServer PORT:12209 Address already in use|")});
-    EXPECT_EQ(t.alerts(), Vec{"dllstart=>HTTPServer PORT:12209 Address already in use"});
-    // The steps after it did not run.
-    EXPECT_TRUE(t.socket.opens.empty());
-    EXPECT_TRUE(t.ini.writes.empty());
+    EXPECT_TRUE(lib.Started);
+    EXPECT_EQ(t.events(),
+              (Vec{Smsg("httpserver|fail|PORT:12209 unavailable|"), Smsg("dllstart|success|certification_no|")}));
+    EXPECT_EQ(t.alerts(), Vec{"httpserver=>PORT:12209 unavailable"});
+    EXPECT_TRUE(logged(" HTTPServer => PORT:12209 / Request : bind 127.0.0.1:12209 failed (error 10048)"));
+    EXPECT_EQ(t.socket.opens.size(), 1u);
+    EXPECT_TRUE(t.httpServerRetry.running);
+    EXPECT_EQ(t.httpServerRetry.interval, 30000);
+
+    // Still taken: tried again without a word. A second start does not tell again.
+    t.clearRecords();
+    HTTPServerRetryTimer(lib);
+    start();
+    EXPECT_EQ(t.httpServer.listens, 3);
+    EXPECT_TRUE(std::none_of(t.events().begin(), t.events().end(),
+                             [](const std::string& event) { return event.find("httpserver") != std::string::npos; }));
+    EXPECT_TRUE(t.httpServerRetry.running);
+    EXPECT_FALSE(logged(" HTTPServer => PORT:12209 / Request : Active"));
+
+    // Free again: listening, one log line, no more tries.
+    t.clearRecords();
+    t.httpServer.failure.clear();
+    HTTPServerRetryTimer(lib);
+    EXPECT_TRUE(t.httpServer.active);
+    EXPECT_EQ(t.httpServer.port, 12209);
+    EXPECT_FALSE(t.httpServerRetry.running);
+    EXPECT_EQ(t.logLines(), Vec{" HTTPServer => PORT:12209 / Request : Active"});
+    EXPECT_TRUE(t.events().empty());
 }
 
 TEST_F(Start, SaveThatFailsReportsTheFileAndLeavesTheLibraryStopped) {
@@ -249,10 +271,12 @@ TEST_F(Finish, AfterAFailedStartOnlyReports) {
 TEST_F(Finish, SuccessStopsEverythingSavesReportsAndEndsTheProcess) {
     start();
     t.timerConn.start(30000);
+    t.httpServerRetry.start(30000);
     t.clearRecords();
     DLL_FINISH(lib);
     EXPECT_TRUE(lib.Finished);
     EXPECT_FALSE(t.timerConn.running);
+    EXPECT_FALSE(t.httpServerRetry.running);
     EXPECT_FALSE(t.httpServer.active);
     EXPECT_EQ(t.ini.writes.size(), 9u);
     EXPECT_EQ(t.events(), Vec{Smsg("dllfinish|success||")});

@@ -86,7 +86,8 @@ TEST_F(Log, ThrowingFileSystemDoesNotEscape) {
     } throwing;
     testing::Fakes f;
     Platform platform{f.clock, f.ini, throwing, f.host, f.desktop, f.timerConn, f.connectPause,
-                      f.socket, f.httpServer, f.browser, f.system, f.random};
+                      f.socket, f.httpServer, f.httpServerRetry, f.browser, f.defaultBrowser, f.pageCleanup,
+                      f.system, f.random};
     Library other(platform);
     EXPECT_NO_THROW(WriteLog(other, "A", "text"));
     EXPECT_NO_THROW(NotifyHost(other, "x|success|"));

@@ -30,6 +30,7 @@ TEST_F(Settings, MissingFilesGiveTheDefaults) {
     EXPECT_EQ(c.CTI_IPs, "");
     EXPECT_EQ(c.CTI_PORT, 2209);
     EXPECT_EQ(c.WEB_PORT, 12209);
+    EXPECT_EQ(c.WEB_BROWSER, "");
     EXPECT_EQ(c.DLL_TIME, 0);
     EXPECT_EQ(c.WIN_CAPTION, "");
     EXPECT_EQ(c.IS_CALLOUT_POP, "Y");
@@ -46,6 +47,7 @@ TEST_F(Settings, EveryKeyIsReadFromItsFileAndSection) {
     setConfig("CTI_IPs", "10.0.0.1,10.0.0.2");
     setConfig("CTI_PORT", "3300");
     setConfig("WEB_PORT", "13000");
+    setConfig("WEB_BROWSER", "IE_ONLY");
     setUser("SendMessage", "DLL_TIME", "1765276200");
     setUser("SendMessage", "WIN_CAPTION", "CRM");
     setUser("Connect", "IS_CALLOUT_POP", "N");
@@ -63,6 +65,7 @@ TEST_F(Settings, EveryKeyIsReadFromItsFileAndSection) {
     EXPECT_EQ(c.CTI_IPs, "10.0.0.1,10.0.0.2");
     EXPECT_EQ(c.CTI_PORT, 3300);
     EXPECT_EQ(c.WEB_PORT, 13000);
+    EXPECT_EQ(c.WEB_BROWSER, "IE_ONLY");
     EXPECT_EQ(c.DLL_TIME, 1765276200);
     EXPECT_EQ(c.WIN_CAPTION, "CRM");
     EXPECT_EQ(c.IS_CALLOUT_POP, "N");

@@ -98,8 +98,37 @@ bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
     return true;
 }
 
+bool FakeDefaultBrowser::writePage(const std::string& name, std::string_view bytes, std::string& error) {
+    if (!writeFailure.empty() || pages.count(name)) {
+        error = writeFailure.empty() ? "exists" : writeFailure;
+        return false;
+    }
+    pages[name] = std::string(bytes);
+    return true;
+}
+
+bool FakeDefaultBrowser::openPage(const std::string& name, std::string& error) {
+    opened.push_back(name);
+    error = openFailure;
+    return openFailure.empty();
+}
+
+void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) {
+    // Only the one pattern the library uses: a prefix, "*" and a suffix.
+    const std::string prefix = pattern.substr(0, pattern.find('*'));
+    const std::string suffix = pattern.substr(pattern.find('*') + 1);
+    for (auto page = pages.begin(); page != pages.end();) {
+        const std::string& name = page->first;
+        const bool matches = name.size() >= prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
+                             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+                             ageSeconds[name] >= minimumAgeSeconds;
+        page = matches ? pages.erase(page) : std::next(page);
+    }
+}
+
 TestLibrary::TestLibrary()
-    : platform{clock, ini, files, host, desktop, timerConn, connectPause, socket, httpServer, browser, system, random},
+    : platform{clock,      ini,           files,   host,           desktop,     timerConn, connectPause, socket,
+               httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system,    random},
       lib(platform) {
     socket.lib = &lib;
 }
@@ -158,6 +187,7 @@ void TestLibrary::clearRecords() {
     socket.packets.clear();
     socket.opens.clear();
     browser.posts.clear();
+    defaultBrowser.opened.clear();
 }
 
 }  // namespace veltrane::testing

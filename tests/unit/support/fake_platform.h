@@ -154,6 +154,24 @@ public:
     }
 };
 
+// Page files as a folder of names and bytes.
+class FakeDefaultBrowser : public DefaultBrowser {
+public:
+    unsigned codePage = 949;
+    std::uint64_t nextUnique = 0x1234;
+    std::map<std::string, std::string> pages;  // name, bytes
+    std::map<std::string, int> ageSeconds;     // of the pages written before, by name; others are new
+    std::vector<std::string> opened;           // names, in order
+    std::string writeFailure, openFailure;     // non-empty: that step fails with it
+
+    unsigned ansiCodePage() override { return codePage; }
+    std::uint64_t uniqueNumber() override { return nextUnique++; }
+    bool writePage(const std::string& name, std::string_view bytes, std::string& error) override;
+    bool openPage(const std::string& name, std::string& error) override;
+    void removePage(const std::string& name) override { pages.erase(name); }
+    void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
+};
+
 class FakeSystem : public SystemInfo {
 public:
     std::string mac = "00-1A-2B-3C-4D-5E";
@@ -172,7 +190,10 @@ struct Fakes {
     FakeTimer connectPause;
     FakeSocket socket;
     FakeCommandServer httpServer;
+    FakeTimer httpServerRetry;
     FakeBrowser browser;
+    FakeDefaultBrowser defaultBrowser;
+    FakeTimer pageCleanup;
     FakeSystem system;
     FakeRandom random;
 };

@@ -106,12 +106,12 @@ TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
 }
 
 TEST_F(Call, UnknownSubCodeHasNoActionWordAndTheNumberIsNotTrimmed) {
-    SendCall(lib, "X", " 0311112222 ");
+    EXPECT_TRUE(SendCall(lib, "X", " 0311112222 "));
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0026|X|0212345678| 0311112222 |")});
     EXPECT_EQ(lib.config.CallState, "1");
 
     takeLinkDown();
-    SendCall(lib, "r", "0311112222");
+    EXPECT_FALSE(SendCall(lib, "r", "0311112222"));
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail|0212345678|0311112222||S|CTI disconnect|")});
 }
 

@@ -284,5 +284,23 @@ TEST_F(SimulatorTest, ExpectPostMatchesWhatReachedTheWebAddress) {
               "ok KIND=CL&PHONE_NO=0212345678&GUEST_PHONE=&SMS_MSG=");
 }
 
+TEST_F(SimulatorTest, APostIsLoggedWithItsHeadersAndDecodedFields) {
+    const std::string body = "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=010%2B1%262&SMS_MSG=%B0%A1+50%25%0D%0Ax";
+    simulator.webRequest("POST", "/crm/", body,
+                         {{"Host", "127.0.0.1:8080"}, {"Content-Type", "application/x-www-form-urlencoded"}});
+    ASSERT_FALSE(out.lines.empty());
+    EXPECT_EQ(out.lines.back(), "web <- POST /crm/ " + body +
+                                    "\nheader Host: 127.0.0.1:8080"
+                                    "\nheader Content-Type: application/x-www-form-urlencoded"
+                                    "\nfield KIND=SS\nfield PHONE_NO=0212345678\nfield GUEST_PHONE=010+1&2"
+                                    "\nfield SMS_MSG=\xB0\xA1 50%\\r\\nx");
+
+    // Other requests, and bodies in other encodings, are logged as they came.
+    simulator.webRequest("GET", "/crm/?KIND=CL", "");
+    EXPECT_EQ(out.lines.back(), "web <- GET /crm/?KIND=CL");
+    simulator.webRequest("POST", "/crm/", "a=1", {{"Content-Type", "text/plain"}});
+    EXPECT_EQ(out.lines.back(), "web <- POST /crm/ a=1\nheader Content-Type: text/plain");
+}
+
 }  // namespace
 }  // namespace veltrane::tools

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "support/fake_platform.h"
@@ -53,47 +54,80 @@ TEST_F(CommandGet, ClickToCallSendsTheCallAndTellsTheHost) {
     EXPECT_TRUE(t.ini.writes.empty());
 }
 
-TEST_F(CommandGet, ClickToCallWithTheLinkDownReportsFailureThenSuccess) {
-    t.socket.serverCloses();
-    t.lib.config.CallState = "L";  // as if the state had not been cleared yet
-    t.clearRecords();
-    Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101");
-    EXPECT_TRUE(t.socket.packets.empty());
-    EXPECT_EQ(t.events(), (Lines{"|SMSG|call|fail|0212345678|0101|dialing|S|CTI disconnect|",
-                                 "|SMSG|call|success|0212345678|0101|guestphone|S||"}));
-    EXPECT_EQ(t.alerts(), (Lines{"call=>0212345678", "Request[ClickToCall-Web]=>0101"}));
-    EXPECT_EQ(t.lib.config.CallState, "1");
+TEST_F(CommandGet, ClickToCallThatCannotBeSentReportsTheFailureOnly) {
+    struct Case {
+        std::function<void()> breakLink;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {[&] { t.socket.serverCloses(); }, "|SMSG|call|fail|0212345678|0101|dialing|S|CTI disconnect|"},
+        {[&] { t.socket.refuseSend = true; }, "|SMSG|call|fail|0212345678|0101|dialing|S|Except CTI SEND|"},
+    };
+    for (const Case& one : cases) {
+        t.startConnected("0212345678");
+        one.breakLink();
+        t.lib.config.CallState = "L";  // as if the state had not been cleared yet
+        t.clearRecords();
+        Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101");
+        Lines callEvents;
+        for (const std::string& event : t.events())
+            if (event.rfind("|SMSG|call|", 0) == 0) callEvents.push_back(event);
+        EXPECT_EQ(callEvents, Lines{one.failure});
+        EXPECT_EQ(t.alerts(), Lines{"call=>0212345678"});
+        EXPECT_NE(t.lib.config.CallState, "1");
+        t.socket.refuseSend = false;
+    }
 }
 
-TEST_F(CommandGet, NotSignedInOnlyAlertsButTakesTheNumbersAndClearsFinished) {
+TEST_F(CommandGet, NotSignedInOnlyAlertsAndClearsFinished) {
     t.lib.config.CallState.clear();
     t.lib.Finished = true;
+    t.lib.config.GUEST_PHONE = "0101111222";
     Run("KIND=CS&PHONE_NO=0299999999&GUEST_PHONE=0101");
     EXPECT_EQ(t.alerts(), Lines{"HTTP Fail=>" + kLoginFirst});
     EXPECT_EQ(t.desktop.alerts[0].durationMs, 1000);  // figure 5 + POPUP_SHOW_TIME 5
     EXPECT_TRUE(t.events().empty());
     EXPECT_TRUE(t.socket.packets.empty());
     EXPECT_FALSE(t.lib.Finished);
-    EXPECT_EQ(t.lib.config.PHONE_NO, "0299999999");
-    EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101");
+    EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678");
+    EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222");
     EXPECT_EQ(t.lib.config.CallState, "");
     // Only the first "HTTP READ" line: a refused request stops before the last.
     ASSERT_EQ(t.logLines().size(), 2u);
-    EXPECT_EQ(t.logLines()[1].rfind("0299999999 POPUP_INFO => [Time(ms):1000]HTTP Fail=>", 0), 0u);
+    EXPECT_EQ(t.logLines()[1].rfind("0212345678 POPUP_INFO => [Time(ms):1000]HTTP Fail=>", 0), 0u);
 }
 
-TEST_F(CommandGet, BlankNumbersAreRefusedAndStayAsSent) {
-    Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=+++");
-    EXPECT_EQ(t.alerts(), Lines{"HTTP Fail=>" + kNoPhoneNumber});
-    EXPECT_EQ(t.lib.config.GUEST_PHONE, "   ");
-    t.clearRecords();
-
-    Run("KIND=SS&GUEST_PHONE=0101");
-    EXPECT_EQ(t.alerts(), Lines{"HTTP Fail=>" + kNoPhoneNumber});
-    EXPECT_EQ(t.lib.config.PHONE_NO, "");  // left empty for later CTI requests
-    EXPECT_TRUE(t.events().empty());
-    EXPECT_TRUE(t.socket.packets.empty());
-    EXPECT_EQ(t.lib.config.CallState, "L");
+TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
+    struct Case {
+        const char* query;
+        std::string alert;
+    };
+    const Case cases[] = {
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=+++", "HTTP Fail=>" + kNoPhoneNumber},
+        {"KIND=SS&GUEST_PHONE=0101", "HTTP Fail=>" + kNoPhoneNumber},
+        {"KIND=CS&PHONE_NO=0299999999&GUEST_PHONE=0101", "HTTP Fail=>Different Phone Number"},
+        {"KIND=SI&PHONE_NO=0299999999&GUEST_PHONE=0101&SMS_MSG=x", "HTTP Fail=>Different Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0612000002%7CX%7CY", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678%7C&GUEST_PHONE=0101", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101%0D%0A%7CLINK%7C", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678%0A&GUEST_PHONE=0101", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101%00", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%0Db", "HTTP Fail=>Invalid SMS Message"},
+        {"KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%0Ab", "HTTP Fail=>Invalid SMS Message"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%00b", "HTTP Fail=>Invalid SMS Message"},
+    };
+    for (const Case& one : cases) {
+        t.lib.config.GUEST_PHONE = "0101111222";
+        t.clearRecords();
+        Run(one.query);
+        EXPECT_EQ(t.alerts(), Lines{one.alert}) << one.query;
+        EXPECT_TRUE(t.events().empty()) << one.query;
+        EXPECT_TRUE(t.socket.packets.empty()) << one.query;
+        EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678") << one.query;
+        EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222") << one.query;
+        EXPECT_EQ(t.lib.config.CallState, "L") << one.query;
+    }
+    EXPECT_EQ(t.logTexts("HTTP READ").back(), "[SI:SMS Information]Refused:Invalid SMS Message");
 }
 
 TEST_F(CommandGet, SmsSendLeavesTheMessageOutAndSmsInformationCarriesIt) {
@@ -123,10 +157,11 @@ TEST_F(CommandGet, OtherCodesAreOnlyLogged) {
     }));
 }
 
-TEST_F(CommandGet, NumbersAreTakenUntrimmedAndTheFirstOccurrenceWins) {
+TEST_F(CommandGet, TheSignedInNumberCallsAndTheGuestNumberIsTakenUntrimmed) {
     Run("KIND=CS&phone_no=+0212345678&GUEST_PHONE=0101+&GUEST_PHONE=0202");
-    EXPECT_EQ(t.socket.packets, Lines{"|LINK|CALL      |R|0020|R| 0212345678|0101 |\r\n"});
-    EXPECT_EQ(t.lib.config.PHONE_NO, " 0212345678");
+    EXPECT_EQ(t.socket.packets, Lines{"|LINK|CALL      |R|0019|R|0212345678|0101 |\r\n"});
+    EXPECT_EQ(t.events(), Lines{"|SMSG|call|success|0212345678|0101 |guestphone|S||"});
+    EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678");
     EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101 ");
 }
 
@@ -145,9 +180,105 @@ TEST(RunCommandGet, TurnsAnErrorIntoItsMessage) {
     t.startConnected();
     t.lib.config.CallState = "L";
     t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
-    EXPECT_EQ(RunCommandGet(t.lib, ParseFormText("KIND=SS&PHONE_NO=1&GUEST_PHONE=2")), "host failed");
+    const Parameters request = ParseFormText("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
+    EXPECT_EQ(RunCommandGet(t.lib, request), "host failed");
     t.host.onCallback = nullptr;
-    EXPECT_EQ(RunCommandGet(t.lib, ParseFormText("KIND=SS&PHONE_NO=1&GUEST_PHONE=2")), std::nullopt);
+    EXPECT_EQ(RunCommandGet(t.lib, request), std::nullopt);
+}
+
+// A signed-in library whose login gave the web address of the service's
+// pages, with one more page origin listed in config.ini.
+class ServeCommandTest : public CommandGet {
+protected:
+    void SetUp() override {
+        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com");
+        CommandGet::SetUp();
+        t.lib.config.WebPopupUrl = "http://127.0.0.1:8080/veltrane/";
+    }
+    static CommandRequest Request(const char* method, RequestSource source, const std::string& query) {
+        return {method, std::move(source), ParseFormText(query)};
+    }
+    static RequestSource FromOrigin(const std::string& origin) { return {origin, {}, {}}; }
+
+    const std::string call = "KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101";
+};
+
+TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
+    using Kind = CommandAnswer::Kind;
+    struct Case {
+        RequestSource source;
+        Kind kind;
+        std::string allowOrigin;
+        std::string logged;  // the refusal's log line
+    };
+    const Case cases[] = {
+        {{}, Kind::Ok, "", ""},
+        {FromOrigin("http://127.0.0.1:8080"), Kind::Ok, "http://127.0.0.1:8080", ""},
+        {FromOrigin("https://crm.example.com"), Kind::Ok, "https://crm.example.com", ""},
+        {{{}, std::string("http://127.0.0.1:8080/veltrane/list"), std::string("same-site")}, Kind::Ok, "", ""},
+        {FromOrigin("http://127.0.0.1:8081"), Kind::Forbidden, "",
+         "HTTPServer => Refused Origin:http://127.0.0.1:8081"},
+        {FromOrigin("null"), Kind::Forbidden, "", "HTTPServer => Refused Origin:null"},
+        {{{}, std::string("https://evil.example/"), {}}, Kind::Forbidden, "",
+         "HTTPServer => Refused Referer:https://evil.example/"},
+        {{{}, {}, std::string("cross-site")}, Kind::Forbidden, "", "HTTPServer => Refused Sec-Fetch-Site:cross-site"},
+    };
+    for (const Case& one : cases) {
+        t.clearRecords();
+        t.lib.config.CallState = "L";
+        t.lib.config.GUEST_PHONE = "0101111222";
+        const CommandAnswer answer = ServeCommand(t.lib, Request("POST", one.source, call));
+        EXPECT_EQ(answer.kind, one.kind) << one.logged;
+        EXPECT_EQ(answer.allowOrigin, one.allowOrigin) << one.logged;
+        if (one.kind == Kind::Ok) {
+            EXPECT_EQ(t.socket.packets.size(), 1u);
+            continue;
+        }
+        // Refused: one log line, and nothing else happened.
+        EXPECT_EQ(t.logLines(), Lines{"0212345678 " + one.logged});
+        EXPECT_TRUE(t.socket.packets.empty());
+        EXPECT_TRUE(t.events().empty());
+        EXPECT_TRUE(t.alerts().empty());
+        EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222");
+        EXPECT_EQ(t.lib.config.CallState, "L");
+    }
+}
+
+TEST_F(ServeCommandTest, ARefusedPageWithoutParametersIsAnsweredAsBefore) {
+    const CommandAnswer answer = ServeCommand(t.lib, Request("GET", FromOrigin("https://evil.example"), ""));
+    EXPECT_EQ(answer.kind, CommandAnswer::Kind::Ok);
+    EXPECT_EQ(answer.allowOrigin, "");
+    EXPECT_TRUE(t.files.appended.empty());
+}
+
+TEST_F(ServeCommandTest, OnlyAnAllowedOriginGetsAPreflightAnswer) {
+    CommandAnswer answer = ServeCommand(t.lib, Request("OPTIONS", FromOrigin("https://crm.example.com"), ""));
+    EXPECT_EQ(answer.kind, CommandAnswer::Kind::Preflight);
+    EXPECT_EQ(answer.allowOrigin, "https://crm.example.com");
+    EXPECT_TRUE(t.files.appended.empty());
+
+    answer = ServeCommand(t.lib, Request("OPTIONS", FromOrigin("https://evil.example"), ""));
+    EXPECT_EQ(answer.kind, CommandAnswer::Kind::Forbidden);
+    answer = ServeCommand(t.lib, Request("OPTIONS", {}, ""));
+    EXPECT_EQ(answer.kind, CommandAnswer::Kind::Forbidden);
+    EXPECT_EQ(t.logLines(), (Lines{"0212345678 HTTPServer => Refused OPTIONS Origin:https://evil.example",
+                                   "0212345678 HTTPServer => Refused OPTIONS"}));
+    EXPECT_TRUE(t.socket.packets.empty());
+}
+
+TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
+    t.lib.config.WebPopupUrl.clear();
+    EXPECT_EQ(ServeCommand(t.lib, Request("GET", FromOrigin("http://127.0.0.1:8080"), call)).kind,
+              CommandAnswer::Kind::Forbidden);
+    EXPECT_EQ(ServeCommand(t.lib, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
+              CommandAnswer::Kind::Ok);
+}
+
+TEST_F(ServeCommandTest, AHandlerErrorBecomesTheErrorAnswer) {
+    t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
+    const CommandAnswer answer = ServeCommand(t.lib, Request("GET", {}, "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2"));
+    EXPECT_EQ(answer.kind, CommandAnswer::Kind::Error);
+    EXPECT_EQ(answer.error, "host failed");
 }
 
 }  // namespace

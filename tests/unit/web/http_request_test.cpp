@@ -48,7 +48,7 @@ TEST(HttpRequestParser, WaitsForTheBlankLineAndAcceptsBareLineFeeds) {
 
 TEST(HttpRequestParser, RefusesOtherMethodsAsSoonAsTheWordIsKnown) {
     HttpRequestParser put;
-    EXPECT_EQ(put.feed("PUT "), Status::UnknownMethod);
+    EXPECT_EQ(put.feed("PU"), Status::UnknownMethod);
     EXPECT_EQ(put.feed(" / HTTP/1.1\r\n\r\n"), Status::UnknownMethod);  // stays refused
 
     HttpRequestParser longWord;
@@ -58,9 +58,15 @@ TEST(HttpRequestParser, RefusesOtherMethodsAsSoonAsTheWordIsKnown) {
     HttpRequestParser blankLineFirst;
     EXPECT_EQ(blankLineFirst.feed("\r\nGET / HTTP/1.1\r\n\r\n"), Status::UnknownMethod);
 
+    HttpRequestParser optionsAndMore;
+    EXPECT_EQ(optionsAndMore.feed("OPTIONSX"), Status::UnknownMethod);
+
     HttpRequestParser prefix;
     EXPECT_EQ(prefix.feed("POS"), Status::NeedMore);
     EXPECT_EQ(prefix.feed("T / HTTP/1.1\r\n\r\n"), Status::Complete);
+    HttpRequestParser options;
+    EXPECT_EQ(options.feed("OPTIO"), Status::NeedMore);
+    EXPECT_EQ(options.feed("NS * HTTP/1.1\r\n\r\n"), Status::Complete);
 }
 
 TEST(HttpRequestParser, RefusesWhatIsNotARequest) {

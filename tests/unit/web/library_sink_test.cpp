@@ -14,6 +14,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using Kind = CommandAnswer::Kind;
+
+CommandRequest Get(const std::string& query) { return {"GET", {}, ParseFormText(query)}; }
 
 // The owner thread's message queue: connection threads post, the test runs.
 class OwnerQueue {
@@ -56,9 +59,8 @@ protected:
     }
     // Kept by the fixture, which lets go of them in TearDown: a failed test
     // must not leave a thread waiting for the owner for ever.
-    std::shared_future<std::optional<std::string>> HandleOnAnotherThread(const std::string& query) {
-        handling.push_back(
-            std::async(std::launch::async, [this, query] { return sink.handle(ParseFormText(query)); }).share());
+    std::shared_future<CommandAnswer> HandleOnAnotherThread(const std::string& query) {
+        handling.push_back(std::async(std::launch::async, [this, query] { return sink.handle(Get(query)); }).share());
         return handling.back();
     }
     void TearDown() override { sink.serverStopping(); }
@@ -66,40 +68,40 @@ protected:
     testing::TestLibrary t;
     OwnerQueue owner;
     LibrarySink sink{t.lib, [this](LibrarySink::Work work) { return owner.post(std::move(work)); }};
-    std::vector<std::shared_future<std::optional<std::string>>> handling;
+    std::vector<std::shared_future<CommandAnswer>> handling;
 };
 
 TEST_F(LibrarySinkTest, HandlesTheRequestWhenTheOwnerRunsIt) {
-    auto outcome = HandleOnAnotherThread("KIND=SS&PHONE_NO=1&GUEST_PHONE=2");
+    auto outcome = HandleOnAnotherThread("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
     ASSERT_TRUE(owner.waitForPosts(1));
     EXPECT_EQ(outcome.wait_for(50ms), std::future_status::timeout);  // waits for the owner
     EXPECT_TRUE(t.events().empty());
     owner.runNext();
-    EXPECT_EQ(outcome.get(), std::nullopt);
-    EXPECT_EQ(t.events(), Lines{"|SMSG|sms|success|1|2|guestphone||"});
+    EXPECT_EQ(outcome.get().kind, Kind::Ok);
+    EXPECT_EQ(t.events(), Lines{"|SMSG|sms|success|0212345678|2|guestphone||"});
 }
 
 TEST_F(LibrarySinkTest, AStoppingServerAbandonsWaitingRequests) {
-    auto waiting = HandleOnAnotherThread("KIND=SS&PHONE_NO=1&GUEST_PHONE=2");
+    auto waiting = HandleOnAnotherThread("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
     ASSERT_TRUE(owner.waitForPosts(1));
     sink.serverStopping();
-    EXPECT_EQ(waiting.get(), "Server stopping");
+    EXPECT_EQ(waiting.get().error, "Server stopping");
     owner.runNext();  // the handed-over work finds it answered
     EXPECT_TRUE(t.events().empty());
-    EXPECT_EQ(sink.handle(ParseFormText("KIND=SS&PHONE_NO=1&GUEST_PHONE=2")), "Server stopping");
+    EXPECT_EQ(sink.handle(Get("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2")).error, "Server stopping");
 
     sink.serverStarted();
-    auto again = HandleOnAnotherThread("KIND=SS&PHONE_NO=1&GUEST_PHONE=2");
+    auto again = HandleOnAnotherThread("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
     ASSERT_TRUE(owner.waitForPosts(1));
     owner.runNext();
-    EXPECT_EQ(again.get(), std::nullopt);
+    EXPECT_EQ(again.get().kind, Kind::Ok);
     EXPECT_EQ(t.events().size(), 1u);
 }
 
 TEST_F(LibrarySinkTest, WorkThatCannotBeHandedOverIsAnError) {
     owner.close();
-    EXPECT_TRUE(sink.handle(ParseFormText("KIND=CS&PHONE_NO=1&GUEST_PHONE=2")).has_value());
-    EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678");
+    EXPECT_EQ(sink.handle(Get("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2")).kind, Kind::Error);
+    EXPECT_TRUE(t.socket.packets.empty());
 }
 
 TEST_F(LibrarySinkTest, LogLinesAreWrittenByTheOwner) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,22 @@ inline std::vector<std::string> EventsAbout(const TestHost& host, const std::str
     for (const std::string& event : host.callbacks())
         if (event.rfind("|SMSG|" + subject + "|", 0) == 0) events.push_back(event);
     return events;
+}
+
+// The texts without the notice of a taken WEB_PORT. A test that leaves the
+// library on the default port cannot know whether something else holds it.
+inline std::vector<std::string> WithoutPortNotice(std::vector<std::string> texts) {
+    texts.erase(std::remove_if(texts.begin(), texts.end(),
+                               [](const std::string& text) { return text.rfind("|SMSG|httpserver|fail|", 0) == 0; }),
+                texts.end());
+    return texts;
+}
+
+// The texts of the WM_COPYDATA messages the host window received.
+inline std::vector<std::string> CopyTexts(const TestHost& host) {
+    std::vector<std::string> texts;
+    for (const CopyData& copy : host.copies()) texts.push_back(copy.text);
+    return texts;
 }
 
 // The address text of the first network adapter as the system reports it.

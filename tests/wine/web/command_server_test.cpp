@@ -29,12 +29,15 @@ std::size_t CountLinesContaining(const std::vector<std::string>& lines, const st
 }
 
 // A started library with its CTI link up and a call request sent, so that
-// the user counts as signed in (CallState "1").
+// the user counts as signed in (CallState "1") with the number of the
+// settings file. One page origin is listed in config.ini.
 class CommandServer : public ::testing::Test {
 protected:
     void SetUp() override {
         webPort = FreeLoopbackPort();
         WriteConfig(base.path(), "127.0.0.1", cti.port(), webPort);
+        WriteIni(base.path() + L"config.ini", "Connect", "WEB_ORIGINS", kServicePage);
+        WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
         host.start(base.path());
         ASSERT_TRUE(host.waitFor([&] { return cti.clientConnected(); }));
         host.call("DIAL", {L"0100000000"});
@@ -63,6 +66,7 @@ protected:
         return calls;
     }
 
+    const std::string kServicePage = "https://crm.example.com";
     TestHost host;
     TempFolder base;
     FakeCtiServer cti;
@@ -110,20 +114,20 @@ TEST_F(CommandServer, GuestPhoneOfThreeSpacesIsRefused) {
 }
 
 TEST_F(CommandServer, BadEscapesAndALonePlusArriveAsSent) {
-    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=a%25b%c%zz+%4"), kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|a%b%c%zz %4|"));
-    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%"), kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|%|"));
-    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%4"), kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|%4|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=a%25b%c%zz+%4"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|a%b%c%zz %4|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=%"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|%|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=%4"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|%4|"));
     ExpectStillAnswering();
 }
 
 TEST_F(CommandServer, NamesWithoutValuesAndRepeatedNames) {
-    EXPECT_EQ(Get("/?FLAG&KIND=SI&PHONE_NO=1&phone_no=9&GUEST_PHONE=2&SMS_MSG=x&sms_msg=y"), kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|x|"));
+    EXPECT_EQ(Get("/?FLAG&KIND=SI&PHONE_NO=0212345678&phone_no=9&GUEST_PHONE=2&SMS_MSG=x&sms_msg=y"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|x|"));
     // A name without "=" is present with an empty value, and counts first.
-    EXPECT_EQ(Get("/?KIND=SS&PHONE_NO&PHONE_NO=1&GUEST_PHONE=2"), kOkAnswer);
+    EXPECT_EQ(Get("/?KIND=SS&PHONE_NO&PHONE_NO=0212345678&GUEST_PHONE=2"), kOkAnswer);
     host.pump(200ms);
     EXPECT_EQ(host.callbacks().size(), 1u);
     ExpectStillAnswering();
@@ -142,7 +146,7 @@ TEST_F(CommandServer, BodyShorterThanDeclaredGetsNoAnswer) {
     ClientOptions halfClosed;
     halfClosed.halfClose = true;
     EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 50"
-                      "\r\n\r\nKIND=SS&PHONE_NO=1&GUEST_PHONE=2",
+                      "\r\n\r\nKIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2",
                       halfClosed),
               "");
     host.pump(200ms);
@@ -151,26 +155,57 @@ TEST_F(CommandServer, BodyShorterThanDeclaredGetsNoAnswer) {
 }
 
 TEST_F(CommandServer, BodyLongerThanDeclaredIsCutAtItsLength) {
-    const std::string form = "KIND=SS&PHONE_NO=1&GUEST_PHONE=2";
+    const std::string form = "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2";
     EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                       std::to_string(form.size()) + "\r\n\r\n" + form + "99&KIND=CS"),
               kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|guestphone||"));
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|guestphone||"));
     EXPECT_TRUE(CallPackets(0).empty());
     ExpectStillAnswering();
 }
 
 TEST_F(CommandServer, OtherMethodsGetNoAnswer) {
-    EXPECT_EQ(Request("PUT /?KIND=CS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\nContent-Length: 0\r\n\r\n"), "");
-    EXPECT_EQ(Request("OPTIONS * HTTP/1.1\r\n\r\n"), "");
+    EXPECT_EQ(Request("PUT /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2 HTTP/1.1\r\nContent-Length: 0\r\n\r\n"), "");
+    EXPECT_EQ(Request("DELETE /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2 HTTP/1.1\r\n\r\n"), "");
     EXPECT_TRUE(CallPackets(0).empty());
     EXPECT_FALSE(HasLineContaining(Log(), "HTTP READ"));
     ExpectStillAnswering();
 }
 
+TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
+    const std::string forbidden =
+        "HTTP/1.1 403 Forbidden\r\nContent-Type: text/html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    const std::string form = "KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101";
+    auto post = [&](const std::string& origin) {
+        return Request("POST / HTTP/1.1\r\nOrigin: " + origin +
+                       "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                       std::to_string(form.size()) + "\r\n\r\n" + form);
+    };
+    EXPECT_EQ(Request("OPTIONS / HTTP/1.1\r\nOrigin: " + kServicePage +
+                      "\r\nAccess-Control-Request-Method: POST\r\n"
+                      "Access-Control-Request-Private-Network: true\r\n\r\n"),
+              "HTTP/1.1 204 No Content\r\nAccess-Control-Allow-Origin: https://crm.example.com\r\nVary: Origin\r\n"
+              "Access-Control-Allow-Methods: GET, HEAD, POST\r\nAccess-Control-Allow-Headers: Content-Type\r\n"
+              "Access-Control-Allow-Private-Network: true\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(post(kServicePage), "HTTP/1.1 200 OK\r\nAccess-Control-Allow-Origin: https://crm.example.com\r\n"
+                                  "Vary: Origin\r\nContent-Type: text/html\r\nContent-Length: 0\r\n"
+                                  "Connection: close\r\n\r\n");
+    EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0018|R|0212345678|0101|"});
+
+    cti.clearReceived();
+    host.clearEvents();
+    EXPECT_EQ(post("https://evil.example"), forbidden);
+    EXPECT_EQ(Request("OPTIONS * HTTP/1.1\r\n\r\n"), forbidden);
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Refused OPTIONS"); }));
+    EXPECT_TRUE(HasLineContaining(Log(), "HTTPServer => Refused Origin:https://evil.example"));
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.callbacks().empty());
+    ExpectStillAnswering();
+}
+
 TEST_F(CommandServer, AHeadThatNeverEndsIsClosedAfterTheReadTimeout) {
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(Request("GET /?KIND=CS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\nHost: 127.0.0.1"), "");
+    EXPECT_EQ(Request("GET /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2 HTTP/1.1\r\nHost: 127.0.0.1"), "");
     const auto waited = std::chrono::steady_clock::now() - started;
     EXPECT_GE(waited, 4s);
     EXPECT_LT(waited, 9s);
@@ -198,7 +233,7 @@ TEST_F(CommandServer, TwoHundredConnectionsAtOnce) {
                 ::closesocket(s);
             }
         }
-        const std::string request = "GET /?KIND=SS&PHONE_NO=1&GUEST_PHONE=2 HTTP/1.1\r\n\r\n";
+        const std::string request = "GET /?KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2 HTTP/1.1\r\n\r\n";
         for (SOCKET s : sockets) ::send(s, request.data(), static_cast<int>(request.size()), 0);
         std::vector<std::string> answers;
         for (SOCKET s : sockets) {
@@ -236,11 +271,11 @@ TEST_F(CommandServer, OneMebibyteBodyIsRefusedUnanswered) {
 
 TEST_F(CommandServer, KoreanBytesPassUnconverted) {
     // Escaped, and as raw CP949 bytes in the query.
-    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=%C7%D1%B1%DB"), kOkAnswer);
-    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|1|2|information|" + kHangul + "|"));
-    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=" + kHangul), kOkAnswer);
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=%C7%D1%B1%DB"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|" + kHangul + "|"));
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=" + kHangul), kOkAnswer);
     EXPECT_EQ(host.callbacks().size(), 2u);
-    EXPECT_EQ(host.callbacks().back(), "|SMSG|sms|success|1|2|information|" + kHangul + "|");
+    EXPECT_EQ(host.callbacks().back(), "|SMSG|sms|success|0212345678|2|information|" + kHangul + "|");
     EXPECT_TRUE(HasLineContaining(Log(), "SMS_MSG:" + kHangul));
     ExpectStillAnswering();
 }
@@ -253,7 +288,7 @@ TEST_F(CommandServer, AnotherHostNameIsRefusedWith403) {
     EXPECT_TRUE(host.callbacks().empty());
     EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Refused Host:evil.example:"); }));
     EXPECT_FALSE(HasLineContaining(Log(), "0299999999"));
-    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=1&GUEST_PHONE=2", "localhost"), kOkAnswer);
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2", "localhost"), kOkAnswer);
     ExpectStillAnswering();
 }
 
@@ -263,6 +298,48 @@ TEST_F(CommandServer, ASecondStartKeepsThePort) {
     EXPECT_TRUE(HasLineContaining(Log(), "HTTPServer => PORT:"));
     EXPECT_TRUE(HasLineContaining(Log(), " / Status Check : Active"));
     ExpectStillAnswering();
+}
+
+// Another program listening on WEB_PORT, as another user's session could.
+class HeldPort {
+public:
+    HeldPort() {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(socket_, 1);
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ::ntohs(address.sin_port);
+    }
+    ~HeldPort() { ::closesocket(socket_); }
+    int port() const { return port_; }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+TEST(CommandServerPort, ATakenPortLeavesTelephonyWorkingAndTellsTheHostOnce) {
+    TestHost host;
+    TempFolder base;
+    FakeCtiServer cti;
+    HeldPort held;
+    WriteConfig(base.path(), "127.0.0.1", cti.port(), held.port());
+    host.start(base.path());
+    const std::string port = "PORT:" + std::to_string(held.port());
+    ASSERT_TRUE(host.waitForEvent("|SMSG|conn|connect||"));
+    EXPECT_EQ(std::count(host.callbacks().begin(), host.callbacks().end(),
+                         "|SMSG|httpserver|fail|" + port + " unavailable|"),
+              1);
+    EXPECT_TRUE(HasLineContaining(host.callbacks(), "|SMSG|dllstart|success|"));
+    EXPECT_TRUE(HasLineContaining(LogLines(base.path()), "HTTPServer => " + port + " / Request : bind 127.0.0.1:"));
+    host.call("DIAL", {L"0101"});
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(cti.receivedLines(), "|LINK|CALL"); }));
 }
 
 // DLL_FINISH stops the server while a client is half-way through a request.

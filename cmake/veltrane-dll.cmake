@@ -1,0 +1,26 @@
+# What veltrane.dll takes from the build beyond its sources: the .def made
+# from the header's prototypes, and the version resource.
+include(${CMAKE_CURRENT_LIST_DIR}/veltrane-exports.cmake)
+
+veltrane_read_exports(${PROJECT_SOURCE_DIR}/include/veltrane.h VELTRANE_EXPORTS VELTRANE_EXPORT_ARGUMENTS)
+set(VELTRANE_DEF ${CMAKE_BINARY_DIR}/generated/veltrane.def)
+veltrane_write_def(${VELTRANE_DEF} "${VELTRANE_EXPORTS}" "${VELTRANE_EXPORT_ARGUMENTS}" 0 FALSE)
+target_sources(veltrane PRIVATE ${VELTRANE_DEF})
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VELTRANE_ARCH x64)
+else()
+    set(VELTRANE_ARCH x86)
+endif()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/veltrane.rc.in ${CMAKE_BINARY_DIR}/generated/veltrane.rc @ONLY)
+target_sources(veltrane PRIVATE ${CMAKE_BINARY_DIR}/generated/veltrane.rc)
+# On Windows this is the image version of the PE header (0.0 otherwise).
+set_target_properties(veltrane PROPERTIES VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+
+if(NOT MSVC AND VELTRANE_TESTS)
+    list(JOIN VELTRANE_EXPORTS "," exports)
+    add_test(NAME veltrane_dll_imports_and_exports
+             COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:veltrane> -DOBJDUMP=${CMAKE_OBJDUMP} -DEXPORTS=${exports}
+                     -DIMAGE_VERSION=${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}
+                     -P ${PROJECT_SOURCE_DIR}/cmake/check-dll.cmake)
+endif()

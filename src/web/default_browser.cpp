@@ -1,0 +1,73 @@
+#include "web/default_browser.h"
+
+#include "host/log.h"
+#include "host/text.h"
+#include "web/form_text.h"
+
+namespace veltrane::web {
+
+namespace {
+constexpr char kLogName[] = "POPUP_DEFAULT_BROWSER";
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The page runs a script in the user's browser; it may only ever send the
+// form to a web server, never run an address such as "javascript:".
+bool IsWebAddress(std::string_view url) {
+    return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
+}
+
+bool Fail(Library& lib, const std::string& reason) {
+    WriteLog(lib, kLogName, "Except:" + reason);
+    return false;
+}
+}  // namespace
+
+BrowserWay ParseBrowserWay(std::string_view setting) {
+    const std::string_view way = TrimView(setting);
+    if (EqualsIgnoringCase(way, "DEFAULT_BROWSER")) return BrowserWay::DefaultBrowserOnly;
+    if (EqualsIgnoringCase(way, "IE_ONLY")) return BrowserWay::IeOnly;
+    return BrowserWay::IeFirst;
+}
+
+bool OpenInDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields) {
+    if (!IsWebAddress(url)) return Fail(lib, "not a web address");
+    DefaultBrowser& browser = lib.os.defaultBrowser;
+    const std::string name = PageFileName(browser.uniqueNumber());
+    std::string error;
+    if (!browser.writePage(name, FormPage(url, fields, browser.ansiCodePage()), error))
+        return Fail(lib, name + " not written: " + error);
+    if (!browser.openPage(name, error)) {
+        browser.removePage(name);
+        return Fail(lib, name + " not opened: " + error);
+    }
+    lib.PendingPages.push_back({name, kPageCleanupTicks});
+    if (!lib.os.pageCleanup.active()) lib.os.pageCleanup.start(kPageCleanupIntervalMs);
+    WriteLog(lib, kLogName, "END:" + name);
+    return true;
+}
+
+void PageCleanupTimer(Library& lib) {
+    auto& pages = lib.PendingPages;
+    for (auto page = pages.begin(); page != pages.end();) {
+        if (--page->ticksLeft > 0) {
+            ++page;
+            continue;
+        }
+        lib.os.defaultBrowser.removePage(page->name);
+        page = pages.erase(page);
+    }
+    if (pages.empty()) lib.os.pageCleanup.stop();
+}
+
+void RemovePageFiles(Library& lib) {
+    lib.os.pageCleanup.stop();
+    for (const PendingPage& page : lib.PendingPages) lib.os.defaultBrowser.removePage(page.name);
+    lib.PendingPages.clear();
+    constexpr std::int32_t kLongestLifeSeconds = kPageCleanupIntervalMs / 1000 * kPageCleanupTicks;
+    lib.os.defaultBrowser.removePages(kPageFilePattern, kLongestLifeSeconds);
+}
+
+}  // namespace veltrane::web

@@ -1,0 +1,106 @@
+#include "web/origin_rule.h"
+
+#include <algorithm>
+
+namespace veltrane::web {
+
+namespace {
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lowered(std::string_view text) {
+    std::string lowered(text);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), Lower);
+    return lowered;
+}
+
+bool IsSchemeChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+           c == '.';
+}
+
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string DefaultPort(const std::string& scheme) {
+    if (scheme == "http") return "80";
+    if (scheme == "https") return "443";
+    return {};
+}
+}  // namespace
+
+std::string OriginOf(std::string_view url) {
+    const std::size_t colon = url.find("://");
+    if (colon == std::string_view::npos || colon == 0) return {};
+    const std::string_view scheme = url.substr(0, colon);
+    if (!std::all_of(scheme.begin(), scheme.end(), IsSchemeChar)) return {};
+    std::string_view authority = url.substr(colon + 3);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+
+    std::string_view host = authority;
+    std::string_view port;
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) return {};
+        host = authority.substr(0, close + 1);
+        port = authority.substr(close + 1);
+    } else if (const std::size_t portColon = authority.find(':'); portColon != std::string_view::npos) {
+        host = authority.substr(0, portColon);
+        port = authority.substr(portColon);
+    }
+    if (!port.empty()) {
+        port.remove_prefix(1);  // the ":"
+        if (!AllDigits(port)) return {};
+        while (port.size() > 1 && port.front() == '0') port.remove_prefix(1);
+    }
+    if (host.empty() || host.find_first_of(" \t\r\n") != std::string_view::npos) return {};
+
+    const std::string lowerScheme = Lowered(scheme);
+    std::string origin = lowerScheme + "://" + Lowered(host);
+    const std::string filledPort = port.empty() ? DefaultPort(lowerScheme) : std::string(port);
+    if (!filledPort.empty()) origin += ":" + filledPort;
+    return origin;
+}
+
+std::vector<std::string> AllowedOrigins(std::string_view webAddress, std::string_view listed) {
+    std::vector<std::string> allowed;
+    if (std::string origin = OriginOf(webAddress); !origin.empty()) allowed.push_back(std::move(origin));
+    constexpr std::string_view kSeparators = ", \t";
+    while (!listed.empty()) {
+        const std::size_t start = listed.find_first_not_of(kSeparators);
+        if (start == std::string_view::npos) break;
+        listed.remove_prefix(start);
+        const std::size_t end = listed.find_first_of(kSeparators);
+        if (std::string origin = OriginOf(listed.substr(0, end)); !origin.empty()) allowed.push_back(std::move(origin));
+        listed.remove_prefix(end == std::string_view::npos ? listed.size() : end);
+    }
+    return allowed;
+}
+
+OriginVerdict JudgeOrigin(const RequestSource& source, const std::vector<std::string>& allowed) {
+    const auto isAllowed = [&](std::string_view url) {
+        const std::string origin = OriginOf(url);
+        return !origin.empty() && std::find(allowed.begin(), allowed.end(), origin) != allowed.end();
+    };
+    OriginVerdict verdict;
+    if (source.origin) {
+        if (isAllowed(*source.origin)) {
+            verdict.allowOrigin = *source.origin;
+        } else {
+            verdict.allowed = false;
+            verdict.refusal = "Origin:" + *source.origin;
+        }
+    } else if (source.referer) {
+        if (!isAllowed(*source.referer)) {
+            verdict.allowed = false;
+            verdict.refusal = "Referer:" + *source.referer;
+        }
+    } else if (source.fetchSite && *source.fetchSite != "same-origin" && *source.fetchSite != "none") {
+        verdict.allowed = false;
+        verdict.refusal = "Sec-Fetch-Site:" + *source.fetchSite;
+    }
+    return verdict;
+}
+
+}  // namespace veltrane::web

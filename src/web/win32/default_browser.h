@@ -1,0 +1,29 @@
+// The user's default browser: page files in the user's temporary folder,
+// opened through the shell.
+#pragma once
+
+#include <string>
+
+#include "host/platform.h"
+
+namespace veltrane::web::win32 {
+
+class ShellDefaultBrowser final : public DefaultBrowser {
+public:
+    ShellDefaultBrowser();
+    unsigned ansiCodePage() override;
+    std::uint64_t uniqueNumber() override;
+    // The file gets a protected DACL that lets the current user alone in:
+    // it holds phone numbers and message text.
+    bool writePage(const std::string& name, std::string_view bytes, std::string& error) override;
+    // ShellExecuteW with the "open" verb: the browser the user chose for
+    // HTML files.
+    bool openPage(const std::string& name, std::string& error) override;
+    void removePage(const std::string& name) override;
+    void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
+
+private:
+    std::uint32_t next_;
+};
+
+}  // namespace veltrane::web::win32

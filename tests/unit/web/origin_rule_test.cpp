@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "web/origin_rule.h"
+
+namespace veltrane::web {
+namespace {
+
+TEST(OriginOf, IsSchemeLowerCaseHostAndPort) {
+    struct Case {
+        const char* url;
+        const char* origin;
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:8080/veltrane/", "http://127.0.0.1:8080"},
+        {"HTTPS://Crm.Example.COM/app?x=1#top", "https://crm.example.com:443"},
+        {"http://crm.example.com", "http://crm.example.com:80"},
+        {"https://crm.example.com:8443", "https://crm.example.com:8443"},
+        {"http://crm.example.com:080/", "http://crm.example.com:80"},
+        {"http://crm.example.com:/", "http://crm.example.com:80"},
+        {"http://user:pw@crm.example.com/", "http://crm.example.com:80"},
+        {"http://[::1]:12209/", "http://[::1]:12209"},
+        {"chrome-extension://abcdef/", "chrome-extension://abcdef"},
+        {"null", ""},
+        {"", ""},
+        {"crm.example.com", ""},
+        {"/veltrane/", ""},
+        {"http:///path", ""},
+        {"http://crm.example.com:80x/", ""},
+        {"http://[::1/", ""},
+        {"ht tp://crm.example.com/", ""},
+    };
+    for (const Case& one : cases) EXPECT_EQ(OriginOf(one.url), one.origin) << one.url;
+}
+
+TEST(AllowedOrigins, AreTheWebAddressThenTheListedOnes) {
+    EXPECT_EQ(AllowedOrigins("http://127.0.0.1:8080/veltrane/", ""), std::vector<std::string>{"http://127.0.0.1:8080"});
+    EXPECT_EQ(AllowedOrigins("", " https://a.example, http://B.example:81/x,,\thttps://c.example:443  junk "),
+              (std::vector<std::string>{"https://a.example:443", "http://b.example:81", "https://c.example:443"}));
+    EXPECT_TRUE(AllowedOrigins("", "").empty());
+}
+
+TEST(JudgeOrigin, TheFirstHeaderPresentDecides) {
+    const std::vector<std::string> allowed = {"https://crm.example.com:443", "http://127.0.0.1:8080"};
+    const std::optional<std::string> none;
+    struct Case {
+        std::optional<std::string> origin, referer, fetchSite;
+        bool allowed;
+        std::string refusal;
+        std::string allowOrigin;
+    };
+    const Case cases[] = {
+        // A program on this PC: none of them.
+        {none, none, none, true, "", ""},
+        // Origin decides, whatever follows it.
+        {"https://crm.example.com", "https://evil.example/", "cross-site", true, "", "https://crm.example.com"},
+        {"HTTPS://CRM.example.com:443", none, none, true, "", "HTTPS://CRM.example.com:443"},
+        {"http://127.0.0.1:8080", none, "same-site", true, "", "http://127.0.0.1:8080"},
+        {"https://evil.example", "https://crm.example.com/", "same-origin", false, "Origin:https://evil.example", ""},
+        {"http://127.0.0.1:8081", none, none, false, "Origin:http://127.0.0.1:8081", ""},
+        {"http://crm.example.com", none, none, false, "Origin:http://crm.example.com", ""},
+        {"null", none, none, false, "Origin:null", ""},
+        {"", none, none, false, "Origin:", ""},
+        // Without an Origin, the Referer's origin.
+        {none, "https://crm.example.com/calls?id=3", "cross-site", true, "", ""},
+        {none, "https://evil.example/crm.example.com", "same-origin", false,
+         "Referer:https://evil.example/crm.example.com", ""},
+        // Without both, only a request the user made directly, or a same-origin one.
+        {none, none, "none", true, "", ""},
+        {none, none, "same-origin", true, "", ""},
+        {none, none, "same-site", false, "Sec-Fetch-Site:same-site", ""},
+        {none, none, "cross-site", false, "Sec-Fetch-Site:cross-site", ""},
+    };
+    for (const Case& one : cases) {
+        const OriginVerdict verdict = JudgeOrigin({one.origin, one.referer, one.fetchSite}, allowed);
+        const std::string which = one.origin.value_or("-") + " " + one.referer.value_or("-") + " " +
+                                  one.fetchSite.value_or("-");
+        EXPECT_EQ(verdict.allowed, one.allowed) << which;
+        EXPECT_EQ(verdict.refusal, one.refusal) << which;
+        EXPECT_EQ(verdict.allowOrigin, one.allowOrigin) << which;
+    }
+}
+
+TEST(JudgeOrigin, NoAllowedOriginRefusesEveryPage) {
+    EXPECT_FALSE(JudgeOrigin({std::string("http://127.0.0.1:8080"), {}, {}}, {}).allowed);
+    EXPECT_FALSE(JudgeOrigin({{}, std::string("http://127.0.0.1:8080/"), {}}, {}).allowed);
+    EXPECT_TRUE(JudgeOrigin({}, {}).allowed);
+}
+
+}  // namespace
+}  // namespace veltrane::web
