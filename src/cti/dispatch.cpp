@@ -5,7 +5,7 @@
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"
-#include "host/text.h"
+#include "base/text.h"
 #include "telephony/sms.h"
 
 namespace veltrane::cti {

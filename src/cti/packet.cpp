@@ -2,7 +2,7 @@
 
 #include "cti/link.h"
 #include "host/log.h"
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane::cti {
 

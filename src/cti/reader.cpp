@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane::cti {
 

@@ -9,7 +9,7 @@
 
 #include "cti/link_state.h"
 #include "host/config_info.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 
 namespace veltrane {
 

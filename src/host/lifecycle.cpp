@@ -6,7 +6,7 @@
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"
-#include "host/text.h"
+#include "base/text.h"
 #include "web/default_browser.h"
 
 namespace veltrane {

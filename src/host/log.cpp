@@ -1,6 +1,6 @@
 #include "host/log.h"
 
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/log.h"
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 

@@ -2,7 +2,7 @@
 
 #include "host/log.h"
 #include "host/notify.h"
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 

@@ -3,7 +3,7 @@
 #include "cti/packet.h"
 #include "host/log.h"
 #include "host/notify.h"
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane::telephony {
 

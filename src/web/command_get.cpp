@@ -4,7 +4,7 @@
 
 #include "host/log.h"
 #include "host/notify.h"
-#include "host/text.h"
+#include "base/text.h"
 #include "telephony/call.h"
 
 namespace veltrane::web {

@@ -7,7 +7,7 @@
 
 #include "host/library.h"
 #include "web/command_request.h"
-#include "web/form_text.h"
+#include "base/form_text.h"
 
 namespace veltrane::web {
 

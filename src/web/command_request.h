@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "web/form_text.h"
+#include "base/form_text.h"
 #include "web/origin_rule.h"
 
 namespace veltrane::web {

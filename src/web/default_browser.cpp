@@ -1,8 +1,8 @@
 #include "web/default_browser.h"
 
 #include "host/log.h"
-#include "host/text.h"
-#include "web/form_text.h"
+#include "base/text.h"
+#include "base/form_text.h"
 
 namespace veltrane::web {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "web/form_text.h"
+#include "base/form_text.h"
 
 namespace veltrane::web {
 

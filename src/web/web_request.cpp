@@ -3,7 +3,7 @@
 #include "host/log.h"
 #include "host/notify.h"
 #include "web/default_browser.h"
-#include "web/form_text.h"
+#include "base/form_text.h"
 
 namespace veltrane::web {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "host/text.h"
+#include "base/text.h"
 #include "simulator/simulator.h"
 
 namespace veltrane::tools {

@@ -4,8 +4,8 @@
 
 #include "common/words.h"
 #include "cti/packet.h"
-#include "host/text.h"
-#include "web/form_text.h"
+#include "base/text.h"
+#include "base/form_text.h"
 
 namespace veltrane::tools {
 
@@ -121,12 +121,12 @@ void Simulator::webRequest(const std::string& method, const std::string& target,
         std::string type;
         for (const auto& [name, value] : headers) {
             entry += "\nheader " + name + ": " + value;
-            if (web::EqualsIgnoringCase(name, "Content-Type")) type = value;
+            if (EqualsIgnoringCase(name, "Content-Type")) type = value;
         }
         // What a service page receives: the fields as its form decoding gives them.
         constexpr std::string_view kForm = "application/x-www-form-urlencoded";
-        if (type.empty() || web::EqualsIgnoringCase(std::string_view(type).substr(0, kForm.size()), kForm))
-            for (const web::Parameter& field : web::ParseFormText(body))
+        if (type.empty() || EqualsIgnoringCase(std::string_view(type).substr(0, kForm.size()), kForm))
+            for (const Parameter& field : ParseFormText(body))
                 entry += "\nfield " + field.name + "=" + OneLine(field.value);
     }
     out_.log(entry);

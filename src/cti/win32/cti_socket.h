@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "host/win32/owner_window.h"
 
 namespace veltrane::win32 {

@@ -3,7 +3,7 @@
 // the mouse pointer is not on it.
 #pragma once
 
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "host/win32/unique_handle.h"
 
 namespace veltrane::win32 {

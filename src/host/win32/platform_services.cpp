@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/text.h"
+#include "base/text.h"
 #include "host/win32/data_module.h"
 #include "host/win32/unique_handle.h"
 

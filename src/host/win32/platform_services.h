@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "host/win32/owner_window.h"
 #include "veltrane.h"
 

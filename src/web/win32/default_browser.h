@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 
 namespace veltrane::web::win32 {
 

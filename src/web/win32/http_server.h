@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "host/win32/unique_handle.h"
 #include "web/http_answer.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/local_time.h"
+#include "base/local_time.h"
 
 namespace veltrane {
 

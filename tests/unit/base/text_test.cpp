@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/text.h"
+#include "base/text.h"
 
 namespace veltrane {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "web/form_text.h"
+#include "base/form_text.h"
 
-namespace veltrane::web {
+namespace veltrane {
 namespace {
 
 TEST(DecodeFormComponent, PlusIsSpaceAndPercentGivesTheByte) {
@@ -64,4 +64,4 @@ TEST(EscapeFormValue, EscapesOnlyWhatWouldChangeTheForm) {
 }
 
 }  // namespace
-}  // namespace veltrane::web
+}  // namespace veltrane

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace veltrane::web {
+namespace veltrane {
 
 struct Parameter {
     std::string name;
@@ -34,4 +34,4 @@ std::string EscapeFormValue(std::string_view value);
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-}  // namespace veltrane::web
+}  // namespace veltrane

@@ -1,4 +1,4 @@
-#include "host/local_time.h"
+#include "base/local_time.h"
 
 #include <cstdio>
 

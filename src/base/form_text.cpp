@@ -1,6 +1,6 @@
-#include "web/form_text.h"
+#include "base/form_text.h"
 
-namespace veltrane::web {
+namespace veltrane {
 
 namespace {
 int HexDigit(char c) {
@@ -75,4 +75,4 @@ std::string EscapeFormValue(std::string_view value) {
     return escaped;
 }
 
-}  // namespace veltrane::web
+}  // namespace veltrane
