@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cti/dispatch.h"
-#include "cti/packet.h"
-#include "cti/reader.h"
+#include "protocol/packet.h"
+#include "protocol/reader.h"
 #include "host/library.h"
 #include "table_row.h"
 

@@ -1,7 +1,7 @@
 #include "account/login.h"
 
 #include "cti/link.h"
-#include "cti/packet.h"
+#include "cti/send.h"
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "cti/link.h"
-#include "cti/packet.h"
+#include "cti/send.h"
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"

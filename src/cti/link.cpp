@@ -6,7 +6,7 @@
 
 #include "account/login.h"
 #include "cti/dispatch.h"
-#include "cti/packet.h"
+#include "cti/send.h"
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"

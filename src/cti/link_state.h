@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "cti/reader.h"
+#include "protocol/reader.h"
 
 namespace veltrane::cti {
 

@@ -1,6 +1,6 @@
 #include "telephony/call.h"
 
-#include "cti/packet.h"
+#include "cti/send.h"
 #include "host/log.h"
 #include "host/notify.h"
 #include "host/settings.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cti/reader.h"
+#include "protocol/reader.h"
 
 namespace {
 

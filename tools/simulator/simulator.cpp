@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/words.h"
-#include "cti/packet.h"
+#include "protocol/packet.h"
 #include "base/text.h"
 #include "base/form_text.h"
 

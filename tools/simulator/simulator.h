@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "cti/reader.h"
+#include "protocol/reader.h"
 #include "simulator/request_frame.h"
 #include "simulator/rules.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "cti/dispatch.h"
-#include "cti_test_support.h"
+#include "support/server_packet.h"
 #include "support/fake_platform.h"
 
 namespace veltrane::cti {

@@ -9,7 +9,7 @@
 #include "account/registration.h"
 #include "cti/link.h"
 #include "host/lifecycle.h"
-#include "cti_test_support.h"
+#include "support/server_packet.h"
 #include "support/fake_platform.h"
 
 namespace veltrane::cti {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cti/packet.h"
+#include "protocol/packet.h"
 #include "simulator/simulator.h"
 
 namespace veltrane::tools {

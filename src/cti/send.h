@@ -1,16 +1,12 @@
-// CTI packets: "|LINK|" + kind padded to 10 + "|" + marker + "|" + body
-// length in bytes (at least four digits) + "|" + body, then CR LF on the wire.
+// Sending one packet over the CTI link.
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "host/library.h"
+#include "protocol/packet.h"
 
 namespace veltrane::cti {
-
-// The packet text without its line end.
-std::string BuildPacket(std::string_view kind, std::string_view marker, std::string_view body);
 
 // Sends one packet. Returns "" when the socket took it, "CTI disconnect" when
 // no connection was open, "Except CTI SEND" when handing it over failed; the

@@ -1,4 +1,4 @@
-#include "cti/reader.h"
+#include "protocol/reader.h"
 
 #include <algorithm>
 #include <optional>

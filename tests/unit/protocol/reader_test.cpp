@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "cti/reader.h"
-#include "cti_test_support.h"
+#include "protocol/reader.h"
+#include "support/server_packet.h"
 
 namespace veltrane::cti {
 namespace {

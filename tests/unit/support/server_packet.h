@@ -1,10 +1,10 @@
-// Helpers shared by the CTI tests.
+// Server packets for the tests of the layers that read them.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "cti/packet.h"
+#include "protocol/packet.h"
 
 namespace veltrane::testing {
 
