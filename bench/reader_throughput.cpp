@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cti/dispatch.h"
+#include "link/dispatch.h"
 #include "protocol/packet.h"
 #include "protocol/reader.h"
-#include "host/library.h"
+#include "core/library.h"
 #include "table_row.h"
 
 using namespace veltrane;

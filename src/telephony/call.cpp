@@ -1,9 +1,9 @@
 #include "telephony/call.h"
 
-#include "cti/send.h"
-#include "host/log.h"
-#include "host/notify.h"
-#include "host/settings.h"
+#include "link/send.h"
+#include "core/log.h"
+#include "core/notify.h"
+#include "core/settings.h"
 #include "base/text.h"
 
 namespace veltrane::telephony {

@@ -1,8 +1,8 @@
 #include "telephony/record.h"
 
-#include "cti/send.h"
-#include "host/log.h"
-#include "host/notify.h"
+#include "link/send.h"
+#include "core/log.h"
+#include "core/notify.h"
 #include "base/text.h"
 
 namespace veltrane::telephony {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/library.h"
+#include "core/library.h"
 
 namespace veltrane::telephony {
 

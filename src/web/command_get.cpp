@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "host/log.h"
-#include "host/notify.h"
+#include "core/log.h"
+#include "core/notify.h"
 #include "base/text.h"
 #include "telephony/call.h"
 

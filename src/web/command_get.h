@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "host/library.h"
+#include "core/library.h"
 #include "web/command_request.h"
 #include "base/form_text.h"
 

@@ -1,6 +1,6 @@
 #include "web/default_browser.h"
 
-#include "host/log.h"
+#include "core/log.h"
 #include "base/text.h"
 #include "base/form_text.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/library.h"
+#include "core/library.h"
 #include "web/form_page.h"
 
 namespace veltrane::web {

@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <utility>
 
-#include "host/log.h"
+#include "core/log.h"
 #include "web/command_get.h"
 
 namespace veltrane::web {

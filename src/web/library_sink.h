@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "host/library.h"
+#include "core/library.h"
 #include "web/http_answer.h"
 
 namespace veltrane::web {

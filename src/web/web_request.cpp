@@ -1,7 +1,7 @@
 #include "web/web_request.h"
 
-#include "host/log.h"
-#include "host/notify.h"
+#include "core/log.h"
+#include "core/notify.h"
 #include "web/default_browser.h"
 #include "base/form_text.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/library.h"
+#include "core/library.h"
 #include "web/form_page.h"
 
 namespace veltrane::web {

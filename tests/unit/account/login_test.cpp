@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "cti/send.h"
+#include "link/send.h"
 
 #include "account/registration.h"
 #include "support/command_fixture.h"

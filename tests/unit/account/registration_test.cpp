@@ -1,6 +1,6 @@
 #include "account/registration.h"
 
-#include "host/lifecycle.h"
+#include "core/lifecycle.h"
 #include "support/command_fixture.h"
 
 namespace veltrane::account {

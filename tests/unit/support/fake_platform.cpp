@@ -1,7 +1,7 @@
 #include "support/fake_platform.h"
 
-#include "cti/link.h"
-#include "host/lifecycle.h"
+#include "link/link.h"
+#include "core/lifecycle.h"
 
 namespace veltrane::testing {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/library.h"
+#include "core/library.h"
 
 namespace veltrane::testing {
 

@@ -1,6 +1,6 @@
 #include "telephony/call.h"
 
-#include "host/notify.h"
+#include "core/notify.h"
 #include "support/command_fixture.h"
 
 namespace veltrane::telephony {

@@ -1,4 +1,4 @@
-#include "host/host_support.h"
+#include "core/host_support.h"
 
 #include <iphlpapi.h>
 

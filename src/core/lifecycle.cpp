@@ -1,0 +1,138 @@
+#include "core/lifecycle.h"
+
+#include <exception>
+
+#include "link/link.h"
+#include "core/log.h"
+#include "core/notify.h"
+#include "core/settings.h"
+#include "base/text.h"
+#include "web/default_browser.h"
+
+namespace veltrane {
+
+namespace {
+// A step of DLL_START that failed; the remaining steps are skipped.
+struct StartFailure {
+    std::string reason;
+};
+
+constexpr std::int32_t kHttpServerRetryMs = 30000;
+
+std::string PortText(const Library& lib) { return "PORT:" + std::to_string(lib.config.WEB_PORT); }
+
+// A port held by another program (another user's session, another copy of
+// the host) costs click-to-call only: the rest of the library starts, the
+// host hears of it once, and the port is tried again until it is free.
+void StartCommandServer(Library& lib) {
+    TCONFIG_INFO& c = lib.config;
+    if (c.WEB_PORT == 0) c.WEB_PORT = kDefaultWebPort;
+    const std::string port = PortText(lib);
+    if (lib.os.httpServer.listening()) {
+        WriteLog(lib, "HTTPServer", port + " / Status Check : Active");
+        return;
+    }
+    WriteLog(lib, "HTTPServer", port + " / Status Check : UnActive");
+    std::string error;
+    if (!lib.os.httpServer.listen(c.WEB_PORT, error)) {
+        WriteLog(lib, "HTTPServer", port + " / Request : " + error);
+        const bool toldAlready = lib.os.httpServerRetry.active();
+        lib.os.httpServerRetry.start(kHttpServerRetryMs);
+        if (!toldAlready) NotifyHost(lib, "httpserver|fail|" + port + " unavailable|");
+        return;
+    }
+    lib.os.httpServerRetry.stop();
+    WriteLog(lib, "HTTPServer", port + " / Request : Active");
+}
+
+void RunStart(Library& lib, const std::string& basePath, const std::string& windowTitle) {
+    TCONFIG_INFO& c = lib.config;
+    std::string path = IsBlank(basePath) ? kDefaultBasePath : basePath;
+    lib.Started = false;
+    lib.Finished = false;
+    if (path.back() != '\\') path += '\\';
+    // Dates and times are always formatted "YYYY-MM-DD HH:NN:SS" by the
+    // library's own formatting, whatever the regional settings say.
+    c.BasePath = path;
+    LoadSettings(lib);
+    c.WIN_CAPTION = windowTitle;
+    c.CallState.clear();
+    c.CtiAddressIndex = 0;
+    c.GUEST_PHONE.clear();
+    lib.os.timerConn.stop();
+    cti::HostActed(lib);
+    lib.SignedIn = false;  // the host is told to log in
+    web::RemovePageFiles(lib);  // what an earlier run left in the temporary folder
+    WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
+    lib.os.host.findHostWindow(c.WIN_CAPTION);
+    StartCommandServer(lib);
+    cti::ConnectCti(lib);
+    lib.CurrentMac = lib.os.system.macAddress();
+    WriteLog(lib, "DLL_START",
+             "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));
+    NotifyHost(lib, StartEvent(lib));
+    if (std::string error = SaveUserSettings(lib); !error.empty()) throw StartFailure{error};
+    lib.Started = true;
+}
+}  // namespace
+
+std::string StartEvent(const Library& lib) {
+    const TCONFIG_INFO& c = lib.config;
+    if (Trim(lib.CurrentMac) != Trim(c.MAC_ADDR)) return "dllstart|success|certification_no|";
+    if (!IsBlank(c.REG_PHONE)) return "dllstart|success|login|" + c.REG_PHONE + "|";
+    return "dllstart|success|certification_no|";
+}
+
+void DLL_START(Library& lib, const std::string& basePath, const std::string& windowTitle) {
+    std::string reason;
+    try {
+        RunStart(lib, basePath, windowTitle);
+        return;
+    } catch (const StartFailure& failure) {
+        reason = failure.reason;
+    } catch (const std::exception& error) {
+        reason = error.what();
+    } catch (...) {
+        reason = "unknown error";
+    }
+    lib.Started = false;
+    WriteLog(lib, "DLL_START except", reason);
+    NotifyHost(lib, "dllstart|fail|" + reason + "|");
+}
+
+void HTTPServerRetryTimer(Library& lib) {
+    std::string error;
+    if (!lib.os.httpServer.listening() && !lib.os.httpServer.listen(lib.config.WEB_PORT, error)) return;
+    lib.os.httpServerRetry.stop();
+    WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
+}
+
+void DLL_FINISH(Library& lib) {
+    if (!lib.Started) {
+        NotifyHost(lib, "DllStart|fail|Dll Service did not start|");
+        return;
+    }
+    WriteLog(lib, "DLL_FINISH", "Start");
+    lib.Finished = true;
+    lib.SignedIn = false;
+    if (lib.os.socket.state() == SocketState::Connected) {
+        try {
+            lib.os.socket.close();
+            WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
+        } catch (...) {
+            WriteLog(lib, "DLL_FINISH except", "CTISocket.Socket.Close");
+            NotifyHost(lib, "dllfinish|fail|socket disconnect|");
+            return;
+        }
+    }
+    lib.os.timerConn.stop();
+    lib.os.connectPause.stop();
+    lib.os.httpServerRetry.stop();
+    lib.os.httpServer.stop();
+    SaveUserSettingsLogged(lib);
+    WriteLog(lib, "DLL_FINISH", "End");
+    NotifyHost(lib, "dllfinish|success||");
+    lib.os.system.endProcess(1);
+}
+
+}  // namespace veltrane

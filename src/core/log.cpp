@@ -1,0 +1,36 @@
+#include "core/log.h"
+
+#include "base/text.h"
+
+namespace veltrane {
+
+std::string FormatLogLine(const LocalTime& now, const std::string& phoneNo, std::string_view name,
+                          std::string_view text) {
+    std::string line = FormatStamp(now);
+    if (IsBlank(text)) {
+        line += name;
+    } else {
+        line += phoneNo;
+        line += ' ';
+        line += name;
+        line += " => ";
+        line += text;
+    }
+    return line;
+}
+
+std::string LogFileName(const LocalTime& now) { return ZeroPadded(now.day, 2) + "_dll.txt"; }
+
+void WriteLog(Library& lib, std::string_view name, std::string_view text) {
+    try {
+        const LocalTime now = lib.os.clock.now();
+        const std::string folder = lib.config.BasePath + "LOG\\";
+        lib.os.files.createFolders(folder);
+        lib.os.files.appendToFile(folder + LogFileName(now),
+                                  FormatLogLine(now, lib.config.PHONE_NO, name, text) + "\r\n");
+    } catch (...) {
+        // A log line is never worth more than the operation that writes it.
+    }
+}
+
+}  // namespace veltrane

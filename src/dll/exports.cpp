@@ -1,0 +1,137 @@
+// The exported entry points. Each one copies its arguments, carries its work
+// out on the thread that called DLL_START, and lets no exception out.
+#include <mutex>
+
+#include "account/login.h"
+#include "account/registration.h"
+#include "core/lifecycle.h"
+#include "win32/ansi.h"
+#include "dll/data_module.h"
+#include "telephony/call.h"
+#include "telephony/record.h"
+#include "telephony/sms.h"
+#include "veltrane.h"
+#include "web/web_request.h"
+
+using veltrane::Library;
+using veltrane::win32::BstrToAnsi;
+using veltrane::win32::DM_DLL;
+using veltrane::win32::TDM_DLL;
+namespace account = veltrane::account;
+namespace telephony = veltrane::telephony;
+
+namespace {
+
+// Before the first DLL_START there is no callback to tell anything to, so
+// an export called then does nothing.
+template <typename Work>
+void RunExport(Work&& work) noexcept {
+    try {
+        if (TDM_DLL* dm = DM_DLL.load()) dm->run(work);
+    } catch (...) {
+    }
+}
+
+// The first DLL_START creates the data module on its own thread, which from
+// then on owns the library.
+TDM_DLL* DataModule() {
+    static std::mutex creating;
+    std::lock_guard<std::mutex> lock(creating);
+    if (DM_DLL.load() == nullptr) {
+        // The data module's windows, timers and threads live as long as the
+        // process, so the DLL must too: a FreeLibrary by the host would
+        // otherwise leave them running code that is gone.
+        HMODULE self = nullptr;
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                             reinterpret_cast<LPCWSTR>(&DataModule), &self);
+        DM_DLL.store(new TDM_DLL());
+    }
+    return DM_DLL.load();
+}
+
+}  // namespace
+
+extern "C" {
+
+void __stdcall DLL_START(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK callback) {
+    try {
+        const std::string path = BstrToAnsi(basePath);
+        const std::string title = BstrToAnsi(windowTitle);
+        ::CoInitialize(nullptr);
+        TDM_DLL* dm = DataModule();
+        dm->run([&](Library& lib) {
+            dm->host().setCallback(callback);
+            veltrane::DLL_START(lib, path, title);
+        });
+    } catch (...) {
+    }
+}
+
+void __stdcall DLL_FINISH(void) {
+    RunExport([](Library& lib) { veltrane::DLL_FINISH(lib); });
+}
+
+void __stdcall CERTIFICATION_NO(BSTR phoneNo) {
+    RunExport([phone = BstrToAnsi(phoneNo)](Library& lib) { account::CERTIFICATION_NO(lib, phone); });
+}
+
+void __stdcall CERTIFICATION_OTHER(void) {
+    RunExport([](Library& lib) { account::CERTIFICATION_OTHER(lib); });
+}
+
+void __stdcall CERTIFICATION_PC(BSTR phoneNo, BSTR certificationNo) {
+    RunExport([phone = BstrToAnsi(phoneNo), number = BstrToAnsi(certificationNo)](Library& lib) {
+        account::CERTIFICATION_PC(lib, phone, number);
+    });
+}
+
+void __stdcall PC_LOGIN(BSTR phoneNo, BSTR loginId, BSTR password) {
+    RunExport([phone = BstrToAnsi(phoneNo), id = BstrToAnsi(loginId), secret = BstrToAnsi(password)](Library& lib) {
+        account::PC_LOGIN(lib, phone, id, secret);
+    });
+}
+
+void __stdcall PC_LOGOUT(void) {
+    RunExport([](Library& lib) { account::PC_LOGOUT(lib); });
+}
+
+void __stdcall DIAL(BSTR number) {
+    RunExport([n = BstrToAnsi(number)](Library& lib) { telephony::DIAL(lib, n); });
+}
+
+void __stdcall PICK_UP(BSTR guestPhone) {
+    RunExport([n = BstrToAnsi(guestPhone)](Library& lib) { telephony::PICK_UP(lib, n); });
+}
+
+void __stdcall HANG_UP(BSTR guestPhone) {
+    RunExport([n = BstrToAnsi(guestPhone)](Library& lib) { telephony::HANG_UP(lib, n); });
+}
+
+void __stdcall RE_DIAL(void) {
+    RunExport([](Library& lib) { telephony::RE_DIAL(lib); });
+}
+
+void __stdcall SMS_INSTANT(BSTR calledNo, BSTR message) {
+    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message)](Library& lib) {
+        telephony::SMS_INSTANT(lib, to, text);
+    });
+}
+
+void __stdcall SMS_BOOKED(BSTR calledNo, BSTR message, BSTR sendTime) {
+    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message), at = BstrToAnsi(sendTime)](Library& lib) {
+        telephony::SMS_BOOKED(lib, to, text, at);
+    });
+}
+
+void __stdcall CALL_RECORD(BSTR phoneNo) {
+    RunExport([n = BstrToAnsi(phoneNo)](Library& lib) { telephony::CALL_RECORD(lib, n); });
+}
+
+void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage) {
+    RunExport([code = BstrToAnsi(kind), phone = BstrToAnsi(phoneNo), guest = BstrToAnsi(guestPhone),
+               message = BstrToAnsi(smsMessage)](Library& lib) {
+        veltrane::web::WEB_REQUEST(lib, code, phone, guest, message);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,43 @@
+// The desktop alert: a topmost popup that never takes the focus, fades in at
+// the bottom-right of the work area, stays for its time, and fades out once
+// the mouse pointer is not on it.
+#pragma once
+
+#include "platform/platform.h"
+#include "win32/unique_handle.h"
+
+namespace veltrane::win32 {
+
+class AlertPopup final : public Desktop {
+public:
+    // `images` holds the popup's 16 x 16 icon at index 0.
+    explicit AlertPopup(HIMAGELIST images);
+    AlertPopup(const AlertPopup&) = delete;
+    AlertPopup& operator=(const AlertPopup&) = delete;
+
+    void showAlert(const AlertContent& alert) override;
+
+private:
+    enum class Phase { Hidden, FadingIn, Holding, WaitingForPointer, FadingOut };
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void onTimer(UINT_PTR id);
+    void paint(HDC dc);
+    void setAlpha(int step);
+    void close();
+    RECT closeButton() const;
+
+    HIMAGELIST images_;
+    UniqueGdiObject headerFont_;
+    UniqueGdiObject messageFont_;
+    UniqueWindow window_;
+    AlertContent content_;
+    Phase phase_ = Phase::Hidden;
+    int fadeStep_ = 0;
+};
+
+// The popup's window class, by which tests and tools find it.
+inline constexpr wchar_t kAlertWindowClass[] = L"VeltraneAlert";
+
+}  // namespace veltrane::win32

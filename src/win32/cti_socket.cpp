@@ -1,0 +1,230 @@
+#include "win32/cti_socket.h"
+
+#include <ws2tcpip.h>
+#include <mstcpip.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace veltrane::win32 {
+
+namespace {
+constexpr UINT kFirstSocketMessage = WM_APP + 0x100;
+constexpr UINT kSocketMessages = 0x100;
+constexpr UINT kLookupMessage = WM_APP + 0x0F0;
+// Beyond this many unsent bytes the server has stopped reading; the send is
+// refused and the link reconnects.
+constexpr std::size_t kMaxOutgoing = 16u << 20;
+// Read at most this much per event; Winsock reports the rest in a new one.
+// Every packet costs log lines and a host event, so a larger read would let a
+// flooding server hold the owner thread for seconds, with the host's own
+// messages and the exports called from other threads waiting behind it.
+constexpr std::size_t kMaxReadPerEvent = 16384;
+// TCP's own probes of an idle link: behind the link check, they end a
+// connection whose peer has vanished even while the check waits.
+constexpr ULONG kKeepAliveIdleMs = 60000;
+constexpr ULONG kKeepAliveProbeMs = 5000;
+
+void KeepAlive(SOCKET socket) {
+    tcp_keepalive settings{};
+    settings.onoff = 1;
+    settings.keepalivetime = kKeepAliveIdleMs;
+    settings.keepaliveinterval = kKeepAliveProbeMs;
+    DWORD returned = 0;
+    // Without it the link check still finds a dead link.
+    ::WSAIoctl(socket, SIO_KEEPALIVE_VALS, &settings, sizeof settings, nullptr, 0, &returned, nullptr, nullptr);
+}
+}  // namespace
+
+WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
+    : owner_(owner), events_(events), message_(kFirstSocketMessage) {
+    WSADATA data;
+    winsockReady_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    owner_.addHandler(*this);
+}
+
+WinsockCtiSocket::~WinsockCtiSocket() {
+    closeQuietly();
+    if (winsockReady_) ::WSACleanup();
+}
+
+bool WinsockCtiSocket::open(const std::string& host, std::int32_t port) {
+    closeQuietly();
+    if (!winsockReady_ || host.empty() || port <= 0 || port > 65535) return false;
+    port_ = port;
+    remoteAddress_.clear();
+    remotePort_ = 0;
+
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) == 1) return connectTo(address);
+
+    // A host name: resolve it without blocking the owner thread.
+    lookupBuffer_.assign(MAXGETHOSTSTRUCT, '\0');
+    lookup_ = ::WSAAsyncGetHostByName(owner_.handle(), kLookupMessage, host.c_str(), lookupBuffer_.data(),
+                                      static_cast<int>(lookupBuffer_.size()));
+    if (lookup_ == nullptr) return false;
+    state_ = SocketState::Opening;
+    return true;
+}
+
+bool WinsockCtiSocket::connectTo(const in_addr& address) {
+    socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket_) return false;
+    KeepAlive(socket_.get());
+    message_ = kFirstSocketMessage + (message_ + 1 - kFirstSocketMessage) % kSocketMessages;
+    if (::WSAAsyncSelect(socket_.get(), owner_.handle(), message_, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        socket_.reset();
+        return false;
+    }
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_addr = address;
+    server.sin_port = ::htons(static_cast<u_short>(port_));
+    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0 &&
+        ::WSAGetLastError() != WSAEWOULDBLOCK) {
+        socket_.reset();
+        return false;
+    }
+    state_ = SocketState::Opening;
+    return true;
+}
+
+void WinsockCtiSocket::closeQuietly() {
+    if (lookup_ != nullptr) {
+        ::WSACancelAsyncRequest(lookup_);
+        lookup_ = nullptr;
+    }
+    socket_.reset();
+    outgoing_.clear();
+    state_ = SocketState::Closed;
+    ++generation_;
+}
+
+void WinsockCtiSocket::close() {
+    if (state_ == SocketState::Closed) return;
+    closeQuietly();
+    // A socket the library closes reports its disconnection like any other.
+    events_.onDisconnect();
+}
+
+bool WinsockCtiSocket::send(std::string_view bytes) {
+    if (state_ != SocketState::Connected) return false;
+    if (outgoing_.size() + bytes.size() > kMaxOutgoing) return false;
+    outgoing_.append(bytes);
+    flush();
+    return true;
+}
+
+void WinsockCtiSocket::flush() {
+    while (!outgoing_.empty() && state_ == SocketState::Connected) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(outgoing_.size(), 1u << 20));
+        const int sent = ::send(socket_.get(), outgoing_.data(), chunk, 0);
+        if (sent > 0) {
+            outgoing_.erase(0, static_cast<std::size_t>(sent));
+            continue;
+        }
+        const int error = ::WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) fail(eeSend, error);
+        return;  // the rest goes out on FD_WRITE
+    }
+}
+
+void WinsockCtiSocket::fail(int errorKind, int errorCode) {
+    const unsigned failing = generation_;
+    events_.onError(errorKind, errorCode);
+    // The handler normally closes the socket; if it left the error standing,
+    // the socket is unusable all the same.
+    if (errorCode != 0 && generation_ == failing) close();
+}
+
+bool WinsockCtiSocket::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kLookupMessage) {
+        if (reinterpret_cast<HANDLE>(wParam) == lookup_ && lookup_ != nullptr) onLookupDone(WSAGETASYNCERROR(lParam));
+        return true;
+    }
+    if (message < kFirstSocketMessage || message >= kFirstSocketMessage + kSocketMessages) return false;
+    if (message == message_ && socket_ && static_cast<SOCKET>(wParam) == socket_.get())
+        onSocketEvent(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
+    return true;
+}
+
+void WinsockCtiSocket::onLookupDone(WORD error) {
+    lookup_ = nullptr;
+    const auto* host = reinterpret_cast<const hostent*>(lookupBuffer_.data());
+    if (error != 0 || host->h_addrtype != AF_INET || host->h_addr_list[0] == nullptr) {
+        fail(eeLookup, error != 0 ? error : WSANO_DATA);
+        return;
+    }
+    in_addr address;
+    std::memcpy(&address, host->h_addr_list[0], sizeof address);
+    if (!connectTo(address)) fail(eeConnect, ::WSAGetLastError());
+}
+
+void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
+    switch (event) {
+    case FD_CONNECT: {
+        if (error != 0) {
+            fail(eeConnect, error);
+            return;
+        }
+        sockaddr_in peer{};
+        int length = sizeof peer;
+        if (::getpeername(socket_.get(), reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+            remoteAddress_ = text;
+            remotePort_ = ::ntohs(peer.sin_port);
+        }
+        state_ = SocketState::Connected;
+        events_.onConnect();
+        return;
+    }
+    case FD_READ:
+        if (error != 0) {
+            fail(eeReceive, error);
+            return;
+        }
+        readAvailable();
+        return;
+    case FD_WRITE:
+        flush();
+        return;
+    case FD_CLOSE: {
+        if (error != 0) {
+            fail(eeDisconnect, error);
+            return;
+        }
+        const unsigned closing = generation_;
+        readAvailable();  // what the server sent before it closed
+        if (generation_ == closing) close();
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void WinsockCtiSocket::readAvailable() {
+    std::string data;
+    char chunk[kMaxReadPerEvent];
+    while (data.size() < kMaxReadPerEvent) {
+        const int received = ::recv(socket_.get(), chunk, sizeof chunk, 0);
+        if (received > 0) {
+            data.append(chunk, static_cast<std::size_t>(received));
+            continue;
+        }
+        if (received < 0) {
+            const int error = ::WSAGetLastError();
+            if (error != WSAEWOULDBLOCK) {
+                const unsigned reading = generation_;
+                if (!data.empty()) events_.onRead(data);
+                if (generation_ == reading) fail(eeReceive, error);
+                return;
+            }
+        }
+        break;  // drained, or the server closed (FD_CLOSE follows)
+    }
+    if (!data.empty()) events_.onRead(data);
+}
+
+}  // namespace veltrane::win32

@@ -1,0 +1,68 @@
+// The CTI client socket: non-blocking Winsock whose connect, read, close and
+// error events arrive as messages on the owner window.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+#include "win32/owner_window.h"
+
+namespace veltrane::win32 {
+
+// Where the socket's events go (the CTI link's handlers).
+class CtiSocketEvents {
+public:
+    virtual ~CtiSocketEvents() = default;
+    virtual void onConnect() = 0;
+    virtual void onDisconnect() = 0;
+    virtual void onRead(std::string_view bytes) = 0;
+    virtual void onError(int errorKind, int& errorCode) = 0;
+};
+
+class WinsockCtiSocket final : public CtiSocket, public MessageHandler {
+public:
+    // Error kinds, as the link names them.
+    enum ErrorKind { eeGeneral, eeSend, eeReceive, eeConnect, eeDisconnect, eeAccept, eeLookup };
+
+    WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events);
+    ~WinsockCtiSocket() override;
+
+    bool open(const std::string& host, std::int32_t port) override;
+    void close() override;
+    SocketState state() const override { return state_; }
+    bool send(std::string_view bytes) override;
+    std::string remoteAddress() const override { return remoteAddress_; }
+    std::int32_t remotePort() const override { return remotePort_; }
+
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool connectTo(const in_addr& address);
+    void onSocketEvent(WORD event, WORD error);
+    void onLookupDone(WORD error);
+    void readAvailable();
+    void flush();
+    void fail(int errorKind, int errorCode);
+    void closeQuietly();
+
+    OwnerWindow& owner_;
+    CtiSocketEvents& events_;
+    bool winsockReady_ = false;
+    UniqueSocket socket_;
+    SocketState state_ = SocketState::Closed;
+    // Each socket gets its own message number, so that events still queued
+    // for a closed socket are never taken for its successor's.
+    UINT message_ = 0;
+    // Counts the sockets closed. The link's handlers may replace the socket
+    // (a failed send, a DLL_START from the host's callback reconnects), so
+    // after calling one, code that still means the old socket checks this.
+    unsigned generation_ = 0;
+    HANDLE lookup_ = nullptr;
+    std::string lookupBuffer_;
+    std::int32_t port_ = 0;
+    std::string outgoing_;  // bytes the socket could not take yet
+    std::string remoteAddress_;
+    std::int32_t remotePort_ = 0;
+};
+
+}  // namespace veltrane::win32

@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/dispatch.h"
+#include "support/server_packet.h"
+#include "support/fake_platform.h"
+
+namespace veltrane::cti {
+namespace {
+
+using testing::ServerPacket;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kMac = "00-1A-2B-3C-4D-5E";
+
+class DispatchTest : public ::testing::Test, protected testing::TestLibrary {
+protected:
+    void SetUp() override {
+        startConnected("0212345678");
+        lib.config.MAC_ADDR = "old mac";
+        lib.config.REG_PHONE = "0299999999";
+        lib.config.GUEST_PHONE = "0300000000";
+        lib.config.CallState = "2";
+        lib.config.WebPopupUrl = "http://old.example/";
+    }
+    bool dispatch(const std::string& kind, const std::string& result, const std::string& body) {
+        return DispatchCtiMessage(lib, kind, result, body);
+    }
+    // The event the host received, without its envelope; "" when none.
+    std::string onlyEvent() const {
+        if (events().size() != 1) return events().empty() ? "" : "several events";
+        return events()[0].substr(6);
+    }
+    bool saved() const { return !ini.writes.empty(); }
+    bool certifiedAs(const std::string& phone) const {
+        return lib.config.MAC_ADDR == kMac && lib.config.REG_PHONE == phone &&
+               ini.value(userFile(), "Connect", "MAC_ADDR") == kMac &&
+               ini.value(userFile(), "Connect", "REG_PHONE") == phone;
+    }
+};
+
+// Every packet first clears the other party; every packet but INFO is logged
+// and clears the call state.
+
+TEST_F(DispatchTest, InfoSendsNoticeWithItsLevel) {
+    EXPECT_TRUE(dispatch("INFO      ", "R", "I|Server maintenance at 22:00|"));
+    EXPECT_EQ(onlyEvent(), "information|important|Server maintenance at 22:00|");
+    EXPECT_EQ(lib.config.CallState, "2");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "");
+    EXPECT_TRUE(logTexts("CTI READ").empty());
+    EXPECT_FALSE(saved());
+
+    clearRecords();
+    dispatch("INFO", "R", "i|lower case level|");
+    EXPECT_EQ(onlyEvent(), "information|normal|lower case level|");
+}
+
+TEST_F(DispatchTest, UnknownKindIsLoggedAndClearsCallState) {
+    EXPECT_TRUE(dispatch("HELLO     ", "R", "1|0212345678|x|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(logTexts("CTI READ"), (Strings{"1|0212345678|x|\rSubKind:1\rPhoneNo:0212345678"}));
+    EXPECT_EQ(lib.config.CallState, "");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "");
+    EXPECT_FALSE(saved());
+}
+
+TEST_F(DispatchTest, KindsAreComparedWithLetterCase) {
+    EXPECT_TRUE(dispatch("login", "R", "1|0212345678|http://w.example/|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(lib.config.WebPopupUrl, "http://old.example/");
+}
+
+TEST_F(DispatchTest, NumberSuccessCodeOneCreatesNumberWithoutSaving) {
+    EXPECT_TRUE(dispatch("NUMBER    ", "R", "1|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "certification_no|success|0212345678|create number|");
+    EXPECT_FALSE(saved());
+    EXPECT_EQ(lib.config.REG_PHONE, "0299999999");
+}
+
+TEST_F(DispatchTest, NumberSuccessCodeTwoCertifiesThisPc) {
+    lib.CurrentMac = " 00-1A-2B-3C-4D-5E\r\n";
+    EXPECT_TRUE(dispatch("NUMBER", "S", "2|0211112222|"));
+    EXPECT_EQ(onlyEvent(), "certification_no|success|0211112222|certified|");
+    EXPECT_TRUE(certifiedAs("0211112222"));
+}
+
+TEST_F(DispatchTest, NumberSuccessWithOtherCodeChangesNothing) {
+    EXPECT_TRUE(dispatch("NUMBER", "R", "5|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "certification_no|success|0212345678||");
+    EXPECT_FALSE(saved());
+}
+
+TEST_F(DispatchTest, NumberFailureClearsRegistrationAndTheLinkStaysWatched) {
+    EXPECT_TRUE(dispatch("NUMBER", "F", "9|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "certification_no|fail|0212345678||");
+    EXPECT_EQ(lib.config.REG_PHONE, "");
+    EXPECT_EQ(ini.value(userFile(), "Connect", "REG_PHONE"), "");
+    EXPECT_TRUE(ini.has(userFile(), "Connect", "REG_PHONE"));
+    EXPECT_TRUE(timerConn.running);
+}
+
+TEST_F(DispatchTest, NumberFailureDetails) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"1", "Unregister Phone Number"}, {"2", "Does not Phone Register Number"},
+        {"3", "Expiration of the Service"}, {"4", ""}, {"0", ""}, {"-1", ""}};
+    for (const auto& [code, detail] : cases) {
+        clearRecords();
+        dispatch("NUMBER", "F", std::string(code) + "|0212345678|");
+        EXPECT_EQ(onlyEvent(), std::string("certification_no|fail|0212345678|") + detail + "|") << code;
+    }
+}
+
+TEST_F(DispatchTest, NumberWithoutIntegerCodeStopsBeforeAnyChange) {
+    EXPECT_FALSE(dispatch("NUMBER", "F", "X|0212345678|"));
+    EXPECT_FALSE(dispatch("NUMBER", "R", ""));  // an empty code is no integer either
+    EXPECT_FALSE(dispatch("NUMBER", "R", "2a|0212345678|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_TRUE(timerConn.running);
+    EXPECT_EQ(lib.config.REG_PHONE, "0299999999");
+    EXPECT_FALSE(saved());
+    EXPECT_EQ(lib.config.CallState, "");
+    EXPECT_EQ(logTexts("CTI READ").size(), 3u);
+}
+
+TEST_F(DispatchTest, CertifyFailureStillStoresTheCertification) {
+    EXPECT_TRUE(dispatch("CERTIFY   ", "F", "1|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "certification_pc|fail|0212345678|Different Certification Number|");
+    EXPECT_TRUE(certifiedAs("0212345678"));
+    EXPECT_EQ(alerts(), (Strings{"certification_pc=>0212345678"}));
+}
+
+TEST_F(DispatchTest, CertifySuccessDoesNotReadTheCode) {
+    EXPECT_TRUE(dispatch("CERTIFY", "R", "OK|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "certification_pc|success|0212345678||");
+    EXPECT_TRUE(certifiedAs("0212345678"));
+}
+
+TEST_F(DispatchTest, CertifyFailureWithoutIntegerCodeStoresNothing) {
+    EXPECT_FALSE(dispatch("CERTIFY", "F", "X|0212345678|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_FALSE(saved());
+    EXPECT_EQ(lib.config.REG_PHONE, "0299999999");
+}
+
+TEST_F(DispatchTest, LoginFailureFromTheWire) {
+    socket.receive("|LINK|LOGIN     |F|0013|3|0212345678|\r\n");
+    EXPECT_EQ(onlyEvent(), "login|fail|0212345678|Different Login Password|");
+    EXPECT_EQ(lib.config.CallState, "");
+    EXPECT_EQ(lib.config.WebPopupUrl, "");
+    EXPECT_FALSE(saved());
+    EXPECT_EQ(alerts(), (Strings{"login=>0212345678"}));
+    EXPECT_EQ(logTexts("LOGIN"), (Strings{"PhoneNo:0212345678\rWeb:"}));
+}
+
+TEST_F(DispatchTest, LoginFailureDetails) {
+    const std::pair<const char*, const char*> cases[] = {{"1", "Different Mac Address"},
+                                                         {"2", "Different Login ID"},
+                                                         {"4", "Fail save DB"},
+                                                         {"5", ""}};
+    for (const auto& [code, detail] : cases) {
+        clearRecords();
+        dispatch("LOGIN", "F", std::string(code) + "|0212345678|");
+        EXPECT_EQ(onlyEvent(), std::string("login|fail|0212345678|") + detail + "|") << code;
+    }
+}
+
+TEST_F(DispatchTest, LoginSuccessKeepsTheWebAddressAndCertifies) {
+    EXPECT_TRUE(dispatch("LOGIN     ", "R", "1|0212345678|http://w.example/page?a=1|"));
+    EXPECT_EQ(onlyEvent(), "login|success|0212345678|http://w.example/page?a=1|");
+    EXPECT_EQ(lib.config.WebPopupUrl, "http://w.example/page?a=1");
+    EXPECT_EQ(lib.config.CallState, "L");
+    EXPECT_TRUE(certifiedAs("0212345678"));
+    EXPECT_EQ(logTexts("LOGIN"), (Strings{"PhoneNo:0212345678\rWeb:http://w.example/page?a=1"}));
+}
+
+TEST_F(DispatchTest, LoginSuccessWithoutWebAddress) {
+    EXPECT_TRUE(dispatch("LOGIN", "R", "X|0212345678|"));  // code not read
+    EXPECT_EQ(onlyEvent(), "login|success|0212345678||");
+    EXPECT_EQ(lib.config.WebPopupUrl, "");
+    EXPECT_EQ(lib.config.CallState, "L");
+}
+
+TEST_F(DispatchTest, LoginFailureWithoutIntegerCodeStopsAfterClearingTheWebAddress) {
+    EXPECT_FALSE(dispatch("LOGIN", "F", "X|0212345678|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(lib.config.WebPopupUrl, "");
+    EXPECT_TRUE(logTexts("LOGIN").empty());
+}
+
+TEST_F(DispatchTest, Logout) {
+    EXPECT_TRUE(dispatch("LOGOUT", "R", "X|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "logout|success|0212345678||");
+    clearRecords();
+    EXPECT_TRUE(dispatch("LOGOUT", "F", "1|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "logout|fail|0212345678||");
+    clearRecords();
+    EXPECT_FALSE(dispatch("LOGOUT", "F", "X|0212345678|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(lib.config.CallState, "");
+}
+
+TEST_F(DispatchTest, CallProgressSetsCallStateAndOtherParty) {
+    EXPECT_TRUE(dispatch("CALL      ", "R", "2|0212345678|0311112222|S|"));
+    EXPECT_EQ(onlyEvent(), "call|success|0212345678|0311112222|calling|S||");
+    EXPECT_EQ(lib.config.CallState, "2");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
+    EXPECT_EQ(logTexts("CALL"),
+              (Strings{"PhoneNo:0212345678\rReadPhone:0311112222\rSendReadKind:S(R:InboundCall,S:OutboundCall)"}));
+    EXPECT_FALSE(saved());
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"1", "dialing"}, {"3", "callfinish"}, {"4", ""}, {"07", ""}};
+    for (const auto& [code, detail] : cases) {
+        clearRecords();
+        dispatch("CALL", "R", std::string(code) + "|0212345678|0311112222|R|");
+        EXPECT_EQ(onlyEvent(), std::string("call|success|0212345678|0311112222|") + detail + "|R||") << code;
+        EXPECT_EQ(lib.config.CallState, code);  // the code as received
+    }
+}
+
+TEST_F(DispatchTest, CallWithEmptyOtherPartyShiftsTheFields) {
+    EXPECT_TRUE(dispatch("CALL", "R", "2|0212345678||S|"));
+    EXPECT_EQ(onlyEvent(), "call|success|0212345678|S|calling|||");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "S");
+}
+
+TEST_F(DispatchTest, CallFailureKeepsCallStateC) {
+    EXPECT_TRUE(dispatch("CALL", "F", "2|0212345678|0311112222|S|"));
+    EXPECT_EQ(onlyEvent(), "call|fail|0212345678|0311112222||S||");
+    EXPECT_EQ(lib.config.CallState, "C");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "");
+}
+
+TEST_F(DispatchTest, CallWithoutIntegerCodeStopsAfterItsLogLine) {
+    EXPECT_FALSE(dispatch("CALL", "R", "X|0212345678|0311112222|S|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(lib.config.CallState, "C");
+    EXPECT_EQ(lib.config.GUEST_PHONE, "");
+    EXPECT_EQ(logTexts("CALL").size(), 1u);
+}
+
+TEST_F(DispatchTest, ReceivedSmsIsAcknowledgedBeforeTheHostHearsOfIt) {
+    std::size_t packetsAtEvent = 0;
+    host.onCallback = [&](const std::string&) { packetsAtEvent = socket.packets.size(); };
+    EXPECT_TRUE(dispatch("SMS       ", "R", "X|0212345678|0311112222|\xBE\xC8\xB3\xE7|"));
+    EXPECT_EQ(socket.packets, (Strings{"|LINK|SMS       |S|0025|S|0212345678|0311112222||\r\n"}));
+    EXPECT_EQ(packetsAtEvent, 1u);
+    EXPECT_EQ(onlyEvent(), "sms|success|0212345678|0311112222|read|\xBE\xC8\xB3\xE7|");
+    EXPECT_EQ(lib.config.CallState, "S");
+    EXPECT_EQ(logTexts(""), (Strings{"ReadPhone:0311112222\rMsgResult:R(R:Read,S:Send)SmsMsg:\xBE\xC8\xB3\xE7"}));
+}
+
+TEST_F(DispatchTest, ReceivedSmsWhileDisconnectedReportsTheFailedAcknowledgementFirst) {
+    lib.os.socket.close();
+    clearRecords();
+    EXPECT_TRUE(dispatch("SMS", "R", "1|0212345678|0311112222|hi|"));
+    EXPECT_EQ(events(), (Strings{"|SMSG|sms|fail|0212345678|0311112222|read|CTI disconnect|",
+                                 "|SMSG|sms|success|0212345678|0311112222|read|hi|"}));
+}
+
+TEST_F(DispatchTest, SentSmsAnswers) {
+    EXPECT_TRUE(dispatch("SMS", "S", "0|0212345678|0311112222|hello|"));
+    EXPECT_EQ(onlyEvent(), "sms|success|0212345678|0311112222|send|hello|");
+    EXPECT_TRUE(socket.packets.empty());
+
+    clearRecords();
+    EXPECT_TRUE(dispatch("SMS", "F", "2|0212345678|0311112222|hello|"));
+    EXPECT_EQ(onlyEvent(), "sms|fail|0212345678|0311112222|send||");
+    EXPECT_EQ(logTexts(""), (Strings{"ReadPhone:0311112222\rMsgResult:F(R:Read,S:Send)SmsMsg:hello"}));
+
+    clearRecords();
+    EXPECT_TRUE(dispatch("SMS", "F", "7|0212345678|0311112222|hello|"));
+    EXPECT_EQ(onlyEvent(), "sms|fail|0212345678|0311112222|send|hello|");
+
+    clearRecords();
+    EXPECT_FALSE(dispatch("SMS", "F", "X|0212345678|0311112222|hello|"));
+    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(lib.config.CallState, "S");
+}
+
+TEST_F(DispatchTest, BookedSmsAnswersCarryTheCodeAsReceived) {
+    EXPECT_TRUE(dispatch("BOOKED    ", "R", "OK|0212345678|0311112222|hello|"));
+    EXPECT_EQ(onlyEvent(), "sms|success|0212345678|0311112222|booked|(OK:hello)|");
+    EXPECT_EQ(lib.config.CallState, "B");
+    EXPECT_EQ(logTexts(""), (Strings{"ReadPhone:0311112222\rSendReadKind:(R:InboundCall,S:OutboundCall)"}));
+
+    clearRecords();
+    dispatch("BOOKED", "F", "5|0212345678|0311112222|hello|");
+    EXPECT_EQ(onlyEvent(), "sms|fail|0212345678|0311112222|booked|(5:)|");
+
+    clearRecords();
+    dispatch("BOOKED", "F", "6|0212345678|0311112222|hello|");
+    EXPECT_EQ(onlyEvent(), "sms|fail|0212345678|0311112222|booked|(6:hello)|");
+
+    clearRecords();
+    EXPECT_FALSE(dispatch("BOOKED", "F", "X|0212345678|0311112222|hello|"));
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(DispatchTest, RecordAnswers) {
+    EXPECT_TRUE(dispatch("RECORD    ", "R", "X|0212345678|ignored|"));
+    EXPECT_EQ(onlyEvent(), "record|success|0212345678|||");
+    EXPECT_EQ(lib.config.CallState, "R");
+
+    clearRecords();
+    EXPECT_TRUE(dispatch("RECORD", "F", "1|0212345678|"));
+    EXPECT_EQ(onlyEvent(), "record|fail|0212345678|||");
+
+    clearRecords();
+    EXPECT_FALSE(dispatch("RECORD", "F", "X|0212345678|"));
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(DispatchTest, ResultCodeIsComparedExactly) {
+    dispatch("RECORD", "f", "1|0212345678|");
+    EXPECT_EQ(onlyEvent(), "record|success|0212345678|||");
+}
+
+TEST_F(DispatchTest, MissingFieldsAreEmpty) {
+    EXPECT_TRUE(dispatch("CALL", "R", "3|0212345678"));  // last field without "|": lost
+    EXPECT_EQ(onlyEvent(), "call|success|||callfinish|||");
+    EXPECT_EQ(logTexts("CTI READ"), (Strings{"3|0212345678\rSubKind:3\rPhoneNo:"}));
+}
+
+TEST_F(DispatchTest, LoginAnswerDecidesWhetherNewConnectionsSignIn) {
+    const std::pair<const char*, bool> cases[] = {{"R", true}, {"F", false}, {"S", true}, {"F", false}};
+    for (const auto& [result, signedIn] : cases) {
+        dispatch("LOGIN", result, "1|0212345678|http://w.example/|");
+        EXPECT_EQ(lib.SignedIn, signedIn) << result;
+    }
+}
+
+}  // namespace
+}  // namespace veltrane::cti
