@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "link/dispatch.h"
 #include "protocol/packet.h"
 #include "protocol/reader.h"
-#include "core/library.h"
+#include "session/session.h"
 #include "table_row.h"
 
 using namespace veltrane;
@@ -87,17 +86,17 @@ public:
 
 class DispatchingSink final : public cti::PacketSink {
 public:
-    explicit DispatchingSink(Library& lib) : lib_(lib) {}
+    explicit DispatchingSink(session::Session& session) : session_(session) {}
     void linkAlive() override {}
     void log(std::string_view, std::string_view) override {}
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         ++packets;
-        cti::DispatchCtiMessage(lib_, kind, result, body);
+        session_.dispatch(kind, result, body);
     }
     std::size_t packets = 0;
 
 private:
-    Library& lib_;
+    session::Session& session_;
 };
 
 template <typename Work>
@@ -140,8 +139,8 @@ int main() {
 
     NullOs os;
     Platform platform{os, os, os, os, os, os, os, os, os, os, os, os, os, os, os};
-    Library lib(platform);
-    DispatchingSink dispatched(lib);
+    session::Session session(platform);
+    DispatchingSink dispatched(session);
     const double full = BestSeconds([&] {
         cti::CtiReader reader;
         dispatched.packets = 0;

@@ -19,16 +19,17 @@ std::string MissingLoginArgument(const std::string& phone, const std::string& lo
 }
 }  // namespace
 
-void PC_LOGIN(Library& lib, const std::string& phone, const std::string& loginId, const std::string& password) {
+void PC_LOGIN(cti::Link& link, const std::string& phone, const std::string& loginId, const std::string& password) {
+    Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
-    cti::HostActed(lib);
+    cti::HostActed(link);
     if (const std::string missing = MissingLoginArgument(phone, loginId, password); !missing.empty()) {
         NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|" + missing + "|");
         ShowAlert(lib, "login Fail", missing, 5);
         return;
     }
-    if (!cti::IsConnected(lib)) {
-        cti::ConnectCti(lib);
+    if (!cti::IsConnected(link)) {
+        cti::ConnectCti(link);
         NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|CTI ReConnecting|");
         return;
     }
@@ -38,18 +39,20 @@ void PC_LOGIN(Library& lib, const std::string& phone, const std::string& loginId
     SaveUserSettingsLogged(lib);
     // The password never goes into the log file.
     WriteLog(lib, "PC_LOGIN", "[Phone:" + c.PHONE_NO + "]" + c.LoginId + " / ********");
-    SendLogin(lib, c.LoginId, c.LoginPassword);
+    SendLogin(link, c.LoginId, c.LoginPassword);
 }
 
-void PC_LOGOUT(Library& lib) {
+void PC_LOGOUT(cti::Link& link) {
+    Library& lib = link.lib;
     lib.SignedIn = false;  // a later connection no longer signs in
     WriteLog(lib, "PC_LOGOUT");
-    SendLogout(lib);
+    SendLogout(link);
 }
 
-void SendLogin(Library& lib, const std::string& loginId, const std::string& password) {
+void SendLogin(cti::Link& link, const std::string& loginId, const std::string& password) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|disconnect|");
         return;
     }
@@ -63,20 +66,21 @@ void SendLogin(Library& lib, const std::string& loginId, const std::string& pass
     // Framed before sending, like the other builders. The empty third field
     // is what hosts have always parsed.
     const std::string event = "login|fail||" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, packet, &logged));
+    const std::string result = Trim(cti::SendCtiPacket(link, packet, &logged));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
-void SendLogout(Library& lib) {
+void SendLogout(cti::Link& link) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "logout|fail|" + c.PHONE_NO + "|disconnect|");
         return;
     }
     // Framed before sending: a failed send reconnects, and the host may act on
     // the disconnect event before this one is built.
     const std::string event = "logout|fail|" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("LOGOUT", "R", "R|" + c.PHONE_NO + "|")));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("LOGOUT", "R", "R|" + c.PHONE_NO + "|")));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 

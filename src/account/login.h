@@ -3,15 +3,15 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 
 namespace veltrane::account {
 
-void PC_LOGIN(Library& lib, const std::string& phone, const std::string& loginId, const std::string& password);
-void PC_LOGOUT(Library& lib);
+void PC_LOGIN(cti::Link& link, const std::string& phone, const std::string& loginId, const std::string& password);
+void PC_LOGOUT(cti::Link& link);
 
 // Also the automatic sign-in after a reconnection by the supervision timer.
-void SendLogin(Library& lib, const std::string& loginId, const std::string& password);
-void SendLogout(Library& lib);
+void SendLogin(cti::Link& link, const std::string& loginId, const std::string& password);
+void SendLogout(cti::Link& link);
 
 }  // namespace veltrane::account

@@ -18,15 +18,16 @@ std::string WithoutDashes(std::string text) {
 }
 }  // namespace
 
-void CERTIFICATION_NO(Library& lib, const std::string& phone) {
-    cti::HostActed(lib);
+void CERTIFICATION_NO(cti::Link& link, const std::string& phone) {
+    Library& lib = link.lib;
+    cti::HostActed(link);
     if (IsBlank(phone)) {
         NotifyHost(lib, "certification_no|fail|Input phone number|");
         ShowAlert(lib, "certification_no Fail", "Input phone number", 5);
         return;
     }
-    if (!cti::IsConnected(lib)) {
-        cti::ConnectCti(lib);
+    if (!cti::IsConnected(link)) {
+        cti::ConnectCti(link);
         NotifyHost(lib, "certification_no|fail|CTI ReConnecting|");
         return;
     }
@@ -37,13 +38,14 @@ void CERTIFICATION_NO(Library& lib, const std::string& phone) {
     lib.config.PHONE_NO = number;
     SaveUserSettingsLogged(lib);
     WriteLog(lib, "CERTIFICATION_NO", "[Phone:" + number + "]");
-    SendNumber(lib, number, lib.CurrentMac);
+    SendNumber(link, number, lib.CurrentMac);
 }
 
-void SendNumber(Library& lib, const std::string& phone, const std::string& macAddress) {
+void SendNumber(cti::Link& link, const std::string& phone, const std::string& macAddress) {
+    Library& lib = link.lib;
     // "Certification_no" and "Fail" in capitals are what hosts have always
     // received from this builder.
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "Certification_no|" + phone + "|Fail|disconnect|");
         return;
     }
@@ -51,13 +53,14 @@ void SendNumber(Library& lib, const std::string& phone, const std::string& macAd
     // Framed before sending: a failed send reconnects, and the host may act on
     // the disconnect event before this one is built.
     const std::string event = "Certification_no|" + phone + "|fail|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("NUMBER", "R", body)));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("NUMBER", "R", body)));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
-void CERTIFICATION_PC(Library& lib, const std::string& phone, const std::string& certificationNo) {
+void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::string& certificationNo) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    cti::HostActed(lib);
+    cti::HostActed(link);
     WriteLog(lib, "CERTIFICATION_PC Request", "Phone(" + phone + ")RegPhone(" + c.REG_PHONE + ")");
     const std::string trimmedPhone = Trim(phone);
     if (WithoutDashes(trimmedPhone) != c.REG_PHONE) {
@@ -71,29 +74,31 @@ void CERTIFICATION_PC(Library& lib, const std::string& phone, const std::string&
         ShowAlert(lib, "certification_pc Fail", "Input Cretification number", 5);
         return;
     }
-    if (!cti::IsConnected(lib)) {
-        cti::ConnectCti(lib);
+    if (!cti::IsConnected(link)) {
+        cti::ConnectCti(link);
         NotifyHost(lib, "certification_pc|fail|CTI ReConnecting|");
         return;
     }
     const std::string number = Trim(certificationNo);
     WriteLog(lib, "CERTIFICATION_PC", "[Phone:" + trimmedPhone + "]" + number);
-    SendCertify(lib, number);
+    SendCertify(link, number);
 }
 
-void SendCertify(Library& lib, const std::string& certificationNo) {
+void SendCertify(cti::Link& link, const std::string& certificationNo) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "certification_pc|fail|" + c.PHONE_NO + "|disconnect|");
         return;
     }
     const std::string body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(certificationNo) + "|";
     const std::string event = "certification_pc|fail|" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("CERTIFY", "R", body)));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("CERTIFY", "R", body)));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
-void CERTIFICATION_OTHER(Library& lib) {
+void CERTIFICATION_OTHER(cti::Link& link) {
+    Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
     lib.SignedIn = false;
     c.REG_PHONE.clear();

@@ -3,15 +3,15 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 
 namespace veltrane::account {
 
-void CERTIFICATION_NO(Library& lib, const std::string& phone);
-void CERTIFICATION_PC(Library& lib, const std::string& phone, const std::string& certificationNo);
-void CERTIFICATION_OTHER(Library& lib);
+void CERTIFICATION_NO(cti::Link& link, const std::string& phone);
+void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::string& certificationNo);
+void CERTIFICATION_OTHER(cti::Link& link);
 
-void SendNumber(Library& lib, const std::string& phone, const std::string& macAddress);
-void SendCertify(Library& lib, const std::string& certificationNo);
+void SendNumber(cti::Link& link, const std::string& phone, const std::string& macAddress);
+void SendCertify(cti::Link& link, const std::string& certificationNo);
 
 }  // namespace veltrane::account

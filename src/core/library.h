@@ -1,24 +1,16 @@
-// The library's whole state, owned by the thread that called DLL_START.
-// Every operation of the core takes it; nothing here is locked, because
-// only that thread ever touches it.
+// The library's state, owned by the thread that called DLL_START. Every
+// operation takes it; nothing here is locked, because only that thread ever
+// touches it. The layers above keep their own state beside it (the CTI
+// link's cti::Link, the web pages' web::Web).
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "link/link_state.h"
 #include "core/config_info.h"
 #include "platform/platform.h"
 
 namespace veltrane {
-
-// A page file handed to the default browser, deleted when its ticks of the
-// page cleanup timer have run out.
-struct PendingPage {
-    std::string name;
-    int ticksLeft = 0;
-};
 
 struct Library {
     explicit Library(Platform& platform) : os(platform) {}
@@ -36,8 +28,6 @@ struct Library {
     // The server accepted this user's LOGIN and no logout has followed: every
     // new connection signs in again.
     bool SignedIn = false;
-    cti::LinkState link;
-    std::vector<PendingPage> PendingPages;
 };
 
 }  // namespace veltrane

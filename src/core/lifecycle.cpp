@@ -2,12 +2,10 @@
 
 #include <exception>
 
-#include "link/link.h"
 #include "core/log.h"
 #include "core/notify.h"
 #include "core/settings.h"
 #include "base/text.h"
-#include "web/default_browser.h"
 
 namespace veltrane {
 
@@ -45,7 +43,7 @@ void StartCommandServer(Library& lib) {
     WriteLog(lib, "HTTPServer", port + " / Request : Active");
 }
 
-void RunStart(Library& lib, const std::string& basePath, const std::string& windowTitle) {
+void RunStart(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
     TCONFIG_INFO& c = lib.config;
     std::string path = IsBlank(basePath) ? kDefaultBasePath : basePath;
     lib.Started = false;
@@ -60,13 +58,13 @@ void RunStart(Library& lib, const std::string& basePath, const std::string& wind
     c.CtiAddressIndex = 0;
     c.GUEST_PHONE.clear();
     lib.os.timerConn.stop();
-    cti::HostActed(lib);
+    steps.hostActed();
     lib.SignedIn = false;  // the host is told to log in
-    web::RemovePageFiles(lib);  // what an earlier run left in the temporary folder
+    steps.removeLeftoverPages();
     WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
     lib.os.host.findHostWindow(c.WIN_CAPTION);
     StartCommandServer(lib);
-    cti::ConnectCti(lib);
+    steps.connect();
     lib.CurrentMac = lib.os.system.macAddress();
     WriteLog(lib, "DLL_START",
              "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));
@@ -83,10 +81,10 @@ std::string StartEvent(const Library& lib) {
     return "dllstart|success|certification_no|";
 }
 
-void DLL_START(Library& lib, const std::string& basePath, const std::string& windowTitle) {
+void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
     std::string reason;
     try {
-        RunStart(lib, basePath, windowTitle);
+        RunStart(lib, steps, basePath, windowTitle);
         return;
     } catch (const StartFailure& failure) {
         reason = failure.reason;

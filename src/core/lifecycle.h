@@ -9,9 +9,21 @@ namespace veltrane {
 
 inline constexpr const char* kDefaultBasePath = "C:\\Orvanta\\";
 
-// Everything of DLL_START after COM and the data module exist and the
-// callback is in place.
-void DLL_START(Library& lib, const std::string& basePath, const std::string& windowTitle);
+// What DLL_START needs of the layers above the core; the session implements it.
+class StartSteps {
+public:
+    virtual ~StartSteps() = default;
+    // The CTI link: the next attempt goes at once, the budget starts afresh.
+    virtual void hostActed() = 0;
+    // The page files an earlier run left in the temporary folder.
+    virtual void removeLeftoverPages() = 0;
+    // The CTI link's first connection attempt.
+    virtual void connect() = 0;
+};
+
+// Everything of DLL_START after the data module exists and the callback is
+// in place.
+void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle);
 
 // Every 30 s while WEB_PORT could not be listened on: tries it again.
 void HTTPServerRetryTimer(Library& lib);

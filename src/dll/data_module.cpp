@@ -1,7 +1,7 @@
 #include "dll/data_module.h"
 
-#include "link/link.h"
 #include "core/lifecycle.h"
+#include "link/link.h"
 #include "web/default_browser.h"
 
 namespace veltrane::win32 {
@@ -23,24 +23,25 @@ HIMAGELIST MakeImageList() {
 }  // namespace
 
 TDM_DLL::TDM_DLL()
-    : ImageList(MakeImageList()),
+    : system_([] { DM_DLL.store(nullptr); }),  // forgotten, not destroyed: nothing runs after this
+      ImageList(MakeImageList()),
       Alert(ImageList.get()),
-      TimerConn(window_, kTimerConnId, [this] { cti::TimerConnTimer(lib_); }),
-      ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(lib_); }),
-      HTTPServerRetry(window_, kHttpServerRetryId, [this] { HTTPServerRetryTimer(lib_); }),
+      TimerConn(window_, kTimerConnId, [this] { cti::TimerConnTimer(session_.link); }),
+      ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(session_.link); }),
+      HTTPServerRetry(window_, kHttpServerRetryId, [this] { HTTPServerRetryTimer(session_.lib); }),
       CTISocket(window_, *this),
-      // The server's connection threads hand their requests to the owner thread.
-      httpSink_(lib_, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
-      HTTPServer(httpSink_),
-      PageCleanup(window_, kPageCleanupId, [this] { web::PageCleanupTimer(lib_); }),
+      PageCleanup(window_, kPageCleanupId, [this] { web::PageCleanupTimer(session_.web); }),
       platform_{clock_,     ini_,       files_,          host_,    Alert,           TimerConn,   ConnectPause,
                 CTISocket, HTTPServer, HTTPServerRetry, browser_, defaultBrowser_, PageCleanup, system_,
                 random_},
-      lib_(platform_) {}
+      session_(platform_),
+      // The server's connection threads hand their requests to the owner thread.
+      httpSink_(session_.web, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
+      HTTPServer(httpSink_) {}
 
-void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }
-void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(lib_); }
-void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(lib_, bytes); }
-void TDM_DLL::onError(int errorKind, int& errorCode) { cti::CTISocketError(lib_, errorKind, errorCode); }
+void TDM_DLL::onConnect() { cti::CTISocketConnect(session_.link); }
+void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(session_.link); }
+void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(session_.link, bytes); }
+void TDM_DLL::onError(int errorKind, int& errorCode) { cti::CTISocketError(session_.link, errorKind, errorCode); }
 
 }  // namespace veltrane::win32

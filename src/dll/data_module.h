@@ -6,15 +6,15 @@
 #include <atomic>
 #include <memory>
 
-#include "win32/cti_socket.h"
-#include "core/library.h"
-#include "win32/alert_popup.h"
-#include "win32/owner_window.h"
-#include "win32/platform_services.h"
+#include "session/session.h"
 #include "web/library_sink.h"
-#include "win32/shell_default_browser.h"
+#include "win32/alert_popup.h"
+#include "win32/cti_socket.h"
 #include "win32/http_server.h"
 #include "win32/ie_browser.h"
+#include "win32/owner_window.h"
+#include "win32/platform_services.h"
+#include "win32/shell_default_browser.h"
 
 namespace veltrane::win32 {
 
@@ -27,7 +27,7 @@ public:
     // Runs `work` with the library on the owner thread, whatever thread calls.
     template <typename Work>
     void run(Work&& work) {
-        window_.run([&] { work(lib_); });
+        window_.run([&] { work(session_); });
     }
 
     HostWindowLink& host() { return host_; }
@@ -51,13 +51,15 @@ private:
     WindowTimer ConnectPause;
     WindowTimer HTTPServerRetry;
     WinsockCtiSocket CTISocket;
-    web::LibrarySink httpSink_;
-    web::win32::HttpServer HTTPServer;
-    web::win32::IeBrowser browser_;
-    web::win32::ShellDefaultBrowser defaultBrowser_;
+    IeBrowser browser_;
+    ShellDefaultBrowser defaultBrowser_;
     WindowTimer PageCleanup;
+    // The platform names the command server before it exists: the server
+    // needs the session, which needs the platform.
     Platform platform_;
-    Library lib_;
+    session::Session session_;
+    web::LibrarySink httpSink_;
+    HttpServer HTTPServer;
 };
 
 // The data module, or null before the first DLL_START and after DLL_FINISH.

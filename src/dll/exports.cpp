@@ -5,15 +5,15 @@
 #include "account/login.h"
 #include "account/registration.h"
 #include "core/lifecycle.h"
-#include "win32/ansi.h"
 #include "dll/data_module.h"
 #include "telephony/call.h"
 #include "telephony/record.h"
 #include "telephony/sms.h"
 #include "veltrane.h"
 #include "web/web_request.h"
+#include "win32/ansi.h"
 
-using veltrane::Library;
+using veltrane::session::Session;
 using veltrane::win32::BstrToAnsi;
 using veltrane::win32::DM_DLL;
 using veltrane::win32::TDM_DLL;
@@ -59,78 +59,78 @@ void __stdcall DLL_START(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK call
         const std::string title = BstrToAnsi(windowTitle);
         ::CoInitialize(nullptr);
         TDM_DLL* dm = DataModule();
-        dm->run([&](Library& lib) {
+        dm->run([&](Session& session) {
             dm->host().setCallback(callback);
-            veltrane::DLL_START(lib, path, title);
+            session.start(path, title);
         });
     } catch (...) {
     }
 }
 
 void __stdcall DLL_FINISH(void) {
-    RunExport([](Library& lib) { veltrane::DLL_FINISH(lib); });
+    RunExport([](Session& s) { veltrane::DLL_FINISH(s.lib); });
 }
 
 void __stdcall CERTIFICATION_NO(BSTR phoneNo) {
-    RunExport([phone = BstrToAnsi(phoneNo)](Library& lib) { account::CERTIFICATION_NO(lib, phone); });
+    RunExport([phone = BstrToAnsi(phoneNo)](Session& s) { account::CERTIFICATION_NO(s.link, phone); });
 }
 
 void __stdcall CERTIFICATION_OTHER(void) {
-    RunExport([](Library& lib) { account::CERTIFICATION_OTHER(lib); });
+    RunExport([](Session& s) { account::CERTIFICATION_OTHER(s.link); });
 }
 
 void __stdcall CERTIFICATION_PC(BSTR phoneNo, BSTR certificationNo) {
-    RunExport([phone = BstrToAnsi(phoneNo), number = BstrToAnsi(certificationNo)](Library& lib) {
-        account::CERTIFICATION_PC(lib, phone, number);
+    RunExport([phone = BstrToAnsi(phoneNo), number = BstrToAnsi(certificationNo)](Session& s) {
+        account::CERTIFICATION_PC(s.link, phone, number);
     });
 }
 
 void __stdcall PC_LOGIN(BSTR phoneNo, BSTR loginId, BSTR password) {
-    RunExport([phone = BstrToAnsi(phoneNo), id = BstrToAnsi(loginId), secret = BstrToAnsi(password)](Library& lib) {
-        account::PC_LOGIN(lib, phone, id, secret);
+    RunExport([phone = BstrToAnsi(phoneNo), id = BstrToAnsi(loginId), secret = BstrToAnsi(password)](Session& s) {
+        account::PC_LOGIN(s.link, phone, id, secret);
     });
 }
 
 void __stdcall PC_LOGOUT(void) {
-    RunExport([](Library& lib) { account::PC_LOGOUT(lib); });
+    RunExport([](Session& s) { account::PC_LOGOUT(s.link); });
 }
 
 void __stdcall DIAL(BSTR number) {
-    RunExport([n = BstrToAnsi(number)](Library& lib) { telephony::DIAL(lib, n); });
+    RunExport([n = BstrToAnsi(number)](Session& s) { telephony::DIAL(s.link, n); });
 }
 
 void __stdcall PICK_UP(BSTR guestPhone) {
-    RunExport([n = BstrToAnsi(guestPhone)](Library& lib) { telephony::PICK_UP(lib, n); });
+    RunExport([n = BstrToAnsi(guestPhone)](Session& s) { telephony::PICK_UP(s.link, n); });
 }
 
 void __stdcall HANG_UP(BSTR guestPhone) {
-    RunExport([n = BstrToAnsi(guestPhone)](Library& lib) { telephony::HANG_UP(lib, n); });
+    RunExport([n = BstrToAnsi(guestPhone)](Session& s) { telephony::HANG_UP(s.link, n); });
 }
 
 void __stdcall RE_DIAL(void) {
-    RunExport([](Library& lib) { telephony::RE_DIAL(lib); });
+    RunExport([](Session& s) { telephony::RE_DIAL(s.link); });
 }
 
 void __stdcall SMS_INSTANT(BSTR calledNo, BSTR message) {
-    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message)](Library& lib) {
-        telephony::SMS_INSTANT(lib, to, text);
+    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message)](Session& s) {
+        telephony::SMS_INSTANT(s.link, to, text);
     });
 }
 
 void __stdcall SMS_BOOKED(BSTR calledNo, BSTR message, BSTR sendTime) {
-    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message), at = BstrToAnsi(sendTime)](Library& lib) {
-        telephony::SMS_BOOKED(lib, to, text, at);
+    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message), at = BstrToAnsi(sendTime)](Session& s) {
+        telephony::SMS_BOOKED(s.link, to, text, at);
     });
 }
 
 void __stdcall CALL_RECORD(BSTR phoneNo) {
-    RunExport([n = BstrToAnsi(phoneNo)](Library& lib) { telephony::CALL_RECORD(lib, n); });
+    RunExport([n = BstrToAnsi(phoneNo)](Session& s) { telephony::CALL_RECORD(s.link, n); });
 }
 
 void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage) {
     RunExport([code = BstrToAnsi(kind), phone = BstrToAnsi(phoneNo), guest = BstrToAnsi(guestPhone),
-               message = BstrToAnsi(smsMessage)](Library& lib) {
-        veltrane::web::WEB_REQUEST(lib, code, phone, guest, message);
+               message = BstrToAnsi(smsMessage)](Session& s) {
+        veltrane::web::WEB_REQUEST(s.web, code, phone, guest, message);
     });
 }
 

@@ -4,8 +4,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "account/login.h"
-#include "link/dispatch.h"
 #include "link/send.h"
 #include "core/log.h"
 #include "core/notify.h"
@@ -24,8 +22,9 @@ void RenewSilenceMoment(Library& lib) {
     lib.config.NextCheckTime = FormatCompact(FromSecondsSince1970(moment));
 }
 
-std::int32_t PauseBeforeAttempt(Library& lib) {
-    const int failed = lib.link.failedAttempts;
+std::int32_t PauseBeforeAttempt(Link& link) {
+    Library& lib = link.lib;
+    const int failed = link.failedAttempts;
     if (failed <= 0) return 0;
     const std::int32_t pause = std::min(kFirstPauseMs << std::min(failed - 1, 6), kLongestPauseMs);
     const double spread = 0.8 + 0.4 * lib.os.random.unit();
@@ -34,24 +33,22 @@ std::int32_t PauseBeforeAttempt(Library& lib) {
 
 // Closes the socket (or the attempt waiting for its pause); either way the
 // disconnect event runs, as it does for a real socket.
-void CloseSocket(Library& lib) {
-    LinkState& link = lib.link;
+void CloseSocket(Link& link) {
     if (link.attemptPending) {
         link.attemptPending = false;
-        lib.os.connectPause.stop();
-        CTISocketDisconnect(lib);
+        link.lib.os.connectPause.stop();
+        CTISocketDisconnect(link);
         return;
     }
-    lib.os.socket.close();
+    link.lib.os.socket.close();
 }
 
 // Closes the socket for an attempt of the caller's own making: the
 // disconnect event this causes must not start an attempt of its own.
-void CloseWithoutReconnect(Library& lib) {
-    LinkState& link = lib.link;
+void CloseWithoutReconnect(Link& link) {
     link.replacingSocket = true;
     try {
-        CloseSocket(lib);
+        CloseSocket(link);
     } catch (...) {
         link.replacingSocket = false;
         throw;
@@ -68,19 +65,19 @@ bool OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
 // Whether the attempt that has just ended failed: it never connected, or
 // its connection ended within seconds. One that stayed up long enough
 // ends the run of failures.
-bool AttemptFailed(Library& lib) {
-    LinkState& link = lib.link;
+bool AttemptFailed(Link& link) {
     if (!link.connectedAt) return true;
-    const std::int64_t up = lib.os.clock.elapsedMs() - *link.connectedAt;
+    const std::int64_t up = link.lib.os.clock.elapsedMs() - *link.connectedAt;
     if (up >= kSettledMs) link.failedAttempts = 0;
     if (up < kShortLivedMs) return true;
-    lib.ReconnectCount = 0;
+    link.lib.ReconnectCount = 0;
     return false;
 }
 
 // Counts one more failure against the budget. False when it is spent: the
 // library gives up until the host acts.
-bool WithinBudget(Library& lib) {
+bool WithinBudget(Link& link) {
+    Library& lib = link.lib;
     const std::int32_t count = ++lib.ReconnectCount;
     const std::string progress = "[" + std::to_string(count) + "/" + Budget() + "]";
     if (count <= kReconnectBudget) {
@@ -92,36 +89,37 @@ bool WithinBudget(Library& lib) {
                  "]Reconnection " + Budget() + "times check");
     // Settled before the host hears of it: its callback may act at once.
     lib.Finished = true;
-    lib.link.gaveUp = true;
+    link.gaveUp = true;
     lib.ReconnectCount = 0;
     NotifyHost(lib, "conn|fail|CTI connection Check" + progress + "Reconnect Over|");
     ShowAlert(lib, "TimerConn Exit", progress + " CTI connection Check!!!", 5);
     return false;
 }
 
-void LogTick(Library& lib) {
+void LogTick(Link& link) {
+    Library& lib = link.lib;
     WriteLog(lib, "TimerConn",
-             std::string("isConnect:") + (IsConnected(lib) ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
+             std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
                  "\r[ReConnect:" + std::to_string(lib.ReconnectCount) + "/" + Budget() +
                  "] Check Time:" + lib.config.NextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
 }
 
-// Hands what the reader cuts out to the dispatch.
+// Hands what the reader cuts out up to the session.
 class LinkSink final : public PacketSink {
 public:
-    explicit LinkSink(Library& lib) : lib_(lib) {}
+    explicit LinkSink(Link& link) : link_(link) {}
     void linkAlive() override {
-        RenewSilenceMoment(lib_);
-        lib_.link.lastPacketAt = lib_.os.clock.elapsedMs();
-        lib_.link.checkSentAt.reset();
+        RenewSilenceMoment(link_.lib);
+        link_.lastPacketAt = link_.lib.os.clock.elapsedMs();
+        link_.checkSentAt.reset();
     }
-    void log(std::string_view name, std::string_view text) override { WriteLog(lib_, name, text); }
+    void log(std::string_view name, std::string_view text) override { WriteLog(link_.lib, name, text); }
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
-        DispatchCtiMessage(lib_, kind, result, body);
+        link_.events.packet(kind, result, body);
     }
 
 private:
-    Library& lib_;
+    Link& link_;
 };
 }  // namespace
 
@@ -168,15 +166,15 @@ std::string ErrorKindName(int errorKind) {
     return errorKind >= 0 && errorKind < 7 ? names[errorKind] : "";
 }
 
-bool ConnectCti(Library& lib) {
+bool ConnectCti(Link& link) {
+    Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
-    LinkState& link = lib.link;
     // Calling again does not cut a pause short: only the host's acting does.
     if (link.attemptPending && link.failedAttempts > 0) return true;
     std::string host;
     try {
         // The attempt below is the only one.
-        if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) CloseWithoutReconnect(lib);
+        if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) CloseWithoutReconnect(link);
         const std::vector<std::string> entries = SplitCommaText(c.CTI_IPs);
         const int count = static_cast<int>(entries.size());
         WriteLog(lib, "CTI Connect Request",
@@ -190,7 +188,7 @@ bool ConnectCti(Library& lib) {
                      " Port:" + std::to_string(c.CTI_PORT));
         ++c.CtiAddressIndex;
 
-        if (const std::int32_t pause = PauseBeforeAttempt(lib); pause > 0) {
+        if (const std::int32_t pause = PauseBeforeAttempt(link); pause > 0) {
             link.attemptPending = true;
             link.pendingHost = host;
             link.pendingPort = c.CTI_PORT;
@@ -204,19 +202,17 @@ bool ConnectCti(Library& lib) {
     }
 }
 
-void HostActed(Library& lib) {
-    LinkState& link = lib.link;
+void HostActed(Link& link) {
     link.failedAttempts = 0;
-    lib.ReconnectCount = 0;
-    if (std::exchange(link.gaveUp, false)) lib.Finished = false;
+    link.lib.ReconnectCount = 0;
+    if (std::exchange(link.gaveUp, false)) link.lib.Finished = false;
 }
 
-void ConnectPauseTimer(Library& lib) {
-    lib.os.connectPause.stop();
-    LinkState& link = lib.link;
+void ConnectPauseTimer(Link& link) {
+    link.lib.os.connectPause.stop();
     if (!link.attemptPending) return;
     link.attemptPending = false;
-    OpenSocket(lib, link.pendingHost, link.pendingPort);
+    OpenSocket(link.lib, link.pendingHost, link.pendingPort);
 }
 
 std::int32_t TimerConnInterval(const TCONFIG_INFO& c) {
@@ -224,9 +220,9 @@ std::int32_t TimerConnInterval(const TCONFIG_INFO& c) {
     return std::max(seconds, 1) * 1000;
 }
 
-void CTISocketConnect(Library& lib) {
+void CTISocketConnect(Link& link) {
+    Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
-    LinkState& link = lib.link;
     const std::int64_t now = lib.os.clock.elapsedMs();
     link.connectedAt = now;
     link.lastPacketAt = now;
@@ -234,17 +230,9 @@ void CTISocketConnect(Library& lib) {
     NotifyHost(lib, "conn|connect||");
     ShowAlert(lib, "CTI connect", lib.os.socket.remoteAddress(), 0);
     // The host's callback may have closed or replaced this connection.
-    if (!IsConnected(lib)) return;
-    if (lib.SignedIn) {
-        if (c.PHONE_NO.empty() || c.LoginPassword.empty()) {
-            lib.SignedIn = false;
-            NotifyHost(lib, "conn|fail|input Phone number or login password");
-        } else {
-            account::SendLogin(lib, c.LoginId, c.LoginPassword);
-            WriteLog(lib, "CTISocketConnect", "PC_LOGIN");
-        }
-        if (!IsConnected(lib)) return;
-    }
+    if (!IsConnected(link)) return;
+    link.events.connected();  // signs in again, when the user was signed in
+    if (!IsConnected(link)) return;
     if (lib.Finished)
         lib.os.timerConn.stop();
     else
@@ -253,10 +241,10 @@ void CTISocketConnect(Library& lib) {
     SaveUserSettingsLogged(lib);
 }
 
-void CTISocketDisconnect(Library& lib) {
-    LinkState& link = lib.link;
+void CTISocketDisconnect(Link& link) {
+    Library& lib = link.lib;
     link.reader.reset();
-    const bool failed = !link.replacingSocket && AttemptFailed(lib);
+    const bool failed = !link.replacingSocket && AttemptFailed(link);
     if (failed) ++link.failedAttempts;
     link.connectedAt.reset();
     link.checkSentAt.reset();
@@ -270,48 +258,50 @@ void CTISocketDisconnect(Library& lib) {
     if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) return;
     WriteLog(lib, "CTI Socket Connect request",
              "Address:" + lib.config.CTI_IPs + " Port:" + std::to_string(port));
-    if (failed && !WithinBudget(lib)) return;
-    ConnectCti(lib);
+    if (failed && !WithinBudget(link)) return;
+    ConnectCti(link);
 }
 
-void CTISocketRead(Library& lib, std::string_view bytes) {
-    LinkSink sink(lib);
-    lib.link.reader.read(bytes, sink);
+void CTISocketRead(Link& link, std::string_view bytes) {
+    LinkSink sink(link);
+    link.reader.read(bytes, sink);
 }
 
-void CTISocketError(Library& lib, int errorKind, int& errorCode) {
+void CTISocketError(Link& link, int errorKind, int& errorCode) {
+    Library& lib = link.lib;
     NotifyHost(lib, "conn|disconnect|disconnect(" + std::to_string(errorCode) + ")" + ErrorKindName(errorKind) + "|");
     errorCode = 0;
     lib.os.socket.close();
 }
 
-void TimerConnTimer(Library& lib) {
-    LinkState& link = lib.link;
-    if (!IsConnected(lib)) {
+void TimerConnTimer(Link& link) {
+    Library& lib = link.lib;
+    if (!IsConnected(link)) {
         lib.os.timerConn.stop();
         return;
     }
     const std::int64_t now = lib.os.clock.elapsedMs();
     if (!link.checkSentAt) {
         if (now - link.lastPacketAt < std::int64_t(lib.config.CTI_SILENCE_SECONDS) * 1000) return;
-        LogTick(lib);
-        SendLinkCheck(lib);
-        if (IsConnected(lib)) link.checkSentAt = now;  // a failed send has reconnected
+        LogTick(link);
+        SendLinkCheck(link);
+        if (IsConnected(link)) link.checkSentAt = now;  // a failed send has reconnected
         return;
     }
     if (now - *link.checkSentAt < std::int64_t(lib.config.CTI_ANSWER_SECONDS) * 1000) return;
     // Nothing has come back: the link is dead, whatever TCP believes.
-    LogTick(lib);
+    LogTick(link);
     NotifyHost(lib, kLinkCheckUnanswered);
-    if (IsConnected(lib)) lib.os.socket.close();
+    if (IsConnected(link)) lib.os.socket.close();
 }
 
-void SendLinkCheck(Library& lib) {
-    if (!IsConnected(lib)) {
+void SendLinkCheck(Link& link) {
+    Library& lib = link.lib;
+    if (!IsConnected(link)) {
         NotifyHost(lib, "conn|disconnect|disconnect|");
         return;
     }
-    const std::string result = Trim(SendCtiPacket(lib, BuildPacket("CONNCT", "R", "R|" + lib.config.PHONE_NO + "|")));
+    const std::string result = Trim(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|" + lib.config.PHONE_NO + "|")));
     if (!result.empty()) NotifyHost(lib, "conn|disconnect|" + result + "|");
 }
 

@@ -6,9 +6,10 @@
 
 namespace veltrane::cti {
 
-std::string SendCtiPacket(Library& lib, const std::string& packet, const std::string* loggedAs) {
-    if (!IsConnected(lib)) {
-        ConnectCti(lib);
+std::string SendCtiPacket(Link& link, const std::string& packet, const std::string* loggedAs) {
+    Library& lib = link.lib;
+    if (!IsConnected(link)) {
+        ConnectCti(link);
         return "CTI disconnect";
     }
     bool sent = false;
@@ -20,7 +21,7 @@ std::string SendCtiPacket(Library& lib, const std::string& packet, const std::st
         sent = false;
     }
     if (!sent) {
-        ConnectCti(lib);
+        ConnectCti(link);
         return "Except CTI SEND";
     }
     return {};

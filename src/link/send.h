@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 #include "protocol/packet.h"
 
 namespace veltrane::cti {
@@ -12,8 +12,8 @@ namespace veltrane::cti {
 // no connection was open, "Except CTI SEND" when handing it over failed; the
 // last two also start a new connection attempt. The log shows `loggedAs`
 // when given (a packet that carries a password), else the packet.
-std::string SendCtiPacket(Library& lib, const std::string& packet, const std::string* loggedAs = nullptr);
+std::string SendCtiPacket(Link& link, const std::string& packet, const std::string* loggedAs = nullptr);
 
-inline bool IsConnected(const Library& lib) { return lib.os.socket.state() == SocketState::Connected; }
+inline bool IsConnected(const Link& link) { return link.lib.os.socket.state() == SocketState::Connected; }
 
 }  // namespace veltrane::cti

@@ -19,29 +19,32 @@ std::string ActionWord(const std::string& subCode) {
 
 // DIAL, PICK_UP and HANG_UP once their argument is accepted: keep the other
 // party's number for RE_DIAL, then send.
-void KeepGuestAndCall(Library& lib, const std::string& number, const char* logName, const char* subCode) {
+void KeepGuestAndCall(cti::Link& link, const std::string& number, const char* logName, const char* subCode) {
+    Library& lib = link.lib;
     const std::string guest = Trim(number);
     lib.config.GUEST_PHONE = guest;
     SaveUserSettingsLogged(lib);
     WriteLog(lib, logName, "[GuestPhone:" + guest + "]");
-    SendCall(lib, subCode, guest);
+    SendCall(link, subCode, guest);
 }
 }  // namespace
 
-void DIAL(Library& lib, const std::string& number) {
+void DIAL(cti::Link& link, const std::string& number) {
     if (IsBlank(number)) {
+        Library& lib = link.lib;
         ShowAlert(lib, "call Dialing Fail", "Input Phone Number", 0);
         NotifyHost(lib, "call|fail|" + number + "|dialing|R|Input dialing Phone Number|");
         return;
     }
-    KeepGuestAndCall(lib, number, "DIAL", "R");
+    KeepGuestAndCall(link, number, "DIAL", "R");
 }
 
-void PICK_UP(Library& lib, const std::string& number) { KeepGuestAndCall(lib, number, "PICK_UP", "P"); }
+void PICK_UP(cti::Link& link, const std::string& number) { KeepGuestAndCall(link, number, "PICK_UP", "P"); }
 
-void HANG_UP(Library& lib, const std::string& number) { KeepGuestAndCall(lib, number, "HANG_UP", "H"); }
+void HANG_UP(cti::Link& link, const std::string& number) { KeepGuestAndCall(link, number, "HANG_UP", "H"); }
 
-void RE_DIAL(Library& lib) {
+void RE_DIAL(cti::Link& link) {
+    Library& lib = link.lib;
     const std::string guest = lib.config.GUEST_PHONE;
     if (guest.empty()) {
         ShowAlert(lib, "recall Fail", "Input Phone Number", 0);
@@ -49,13 +52,14 @@ void RE_DIAL(Library& lib) {
         return;
     }
     WriteLog(lib, "RE_DIAL", "[GuestPhone:" + Trim(guest) + "]");
-    SendCall(lib, "R", guest);
+    SendCall(link, "R", guest);
 }
 
-bool SendCall(Library& lib, const std::string& subCode, const std::string& number) {
+bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
     const std::string action = ActionWord(subCode);
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|CTI disconnect|");
         return false;
     }
@@ -63,7 +67,7 @@ bool SendCall(Library& lib, const std::string& subCode, const std::string& numbe
     // Framed before sending: a failed send reconnects, and the host may act on
     // the disconnect event (and change these fields) before this one is built.
     const std::string event = "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("CALL", "R", body)));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("CALL", "R", body)));
     if (!result.empty()) {
         NotifyHost(lib, event + result + "|");
         return false;

@@ -3,17 +3,17 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 
 namespace veltrane::telephony {
 
-void DIAL(Library& lib, const std::string& number);
-void PICK_UP(Library& lib, const std::string& number);
-void HANG_UP(Library& lib, const std::string& number);
-void RE_DIAL(Library& lib);
+void DIAL(cti::Link& link, const std::string& number);
+void PICK_UP(cti::Link& link, const std::string& number);
+void HANG_UP(cti::Link& link, const std::string& number);
+void RE_DIAL(cti::Link& link);
 
 // subCode "R" dial, "P" pick up, "H" hang up; the number is sent as given.
 // True when the request went out; a failure has been told to the host.
-bool SendCall(Library& lib, const std::string& subCode, const std::string& number);
+bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number);
 
 }  // namespace veltrane::telephony

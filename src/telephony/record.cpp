@@ -7,7 +7,8 @@
 
 namespace veltrane::telephony {
 
-void CALL_RECORD(Library& lib, const std::string& number) {
+void CALL_RECORD(cti::Link& link, const std::string& number) {
+    Library& lib = link.lib;
     // Only a call the server reported as connected can be recorded.
     if (lib.config.CallState != "2") {
         ShowAlert(lib, "call record", "Does not calling", 0);
@@ -20,12 +21,13 @@ void CALL_RECORD(Library& lib, const std::string& number) {
         return;
     }
     WriteLog(lib, "CALL_RECORD");
-    SendRecord(lib, Trim(number));
+    SendRecord(link, Trim(number));
 }
 
-void SendRecord(Library& lib, const std::string& number) {
+void SendRecord(cti::Link& link, const std::string& number) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "record|fail|" + c.PHONE_NO + "|disconnect|");
         return;
     }
@@ -34,7 +36,7 @@ void SendRecord(Library& lib, const std::string& number) {
     // the disconnect event before this one is built.
     const std::string event = "call record|fail|" + c.PHONE_NO + "|" + other + "|";
     const std::string result =
-        Trim(cti::SendCtiPacket(lib, cti::BuildPacket("RECORD", "R", "R|" + c.PHONE_NO + "|" + other + "|")));
+        Trim(cti::SendCtiPacket(link, cti::BuildPacket("RECORD", "R", "R|" + c.PHONE_NO + "|" + other + "|")));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 

@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 
 namespace veltrane::telephony {
 
-void CALL_RECORD(Library& lib, const std::string& number);
-void SendRecord(Library& lib, const std::string& number);
+void CALL_RECORD(cti::Link& link, const std::string& number);
+void SendRecord(cti::Link& link, const std::string& number);
 
 }  // namespace veltrane::telephony

@@ -27,8 +27,9 @@ std::string MissingSmsArgument(const std::string& calledNo, const std::string& m
 }
 
 // Both exports; sendTime is null for an instant message.
-void RequestSms(Library& lib, const SmsExport& how, const std::string& calledNo, const std::string& message,
+void RequestSms(cti::Link& link, const SmsExport& how, const std::string& calledNo, const std::string& message,
                 const std::string* sendTime) {
+    Library& lib = link.lib;
     if (const std::string missing = MissingSmsArgument(calledNo, message, sendTime); !missing.empty()) {
         NotifyHost(lib, "sms|fail|" + calledNo + "|" + how.modeWord + "|" + missing + "|");
         ShowAlert(lib, how.alertHeader, missing, 5);
@@ -37,24 +38,25 @@ void RequestSms(Library& lib, const SmsExport& how, const std::string& calledNo,
     std::string line = "pCalledNo:" + calledNo + " / pMsg:" + message;
     if (sendTime) line += " / pSendTime:" + *sendTime;
     WriteLog(lib, how.logName, line);
-    SendSms(lib, Trim(calledNo), Trim(message), sendTime ? Trim(*sendTime) : std::string());
+    SendSms(link, Trim(calledNo), Trim(message), sendTime ? Trim(*sendTime) : std::string());
 }
 }  // namespace
 
-void SMS_INSTANT(Library& lib, const std::string& calledNo, const std::string& message) {
-    RequestSms(lib, kInstant, calledNo, message, nullptr);
+void SMS_INSTANT(cti::Link& link, const std::string& calledNo, const std::string& message) {
+    RequestSms(link, kInstant, calledNo, message, nullptr);
 }
 
-void SMS_BOOKED(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
-    RequestSms(lib, kBooked, calledNo, message, &sendTime);
+void SMS_BOOKED(cti::Link& link, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
+    RequestSms(link, kBooked, calledNo, message, &sendTime);
 }
 
-void SendSms(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
+void SendSms(cti::Link& link, const std::string& calledNo, const std::string& message, const std::string& sendTime) {
+    Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
     WriteLog(lib, "REQUEST_SMS", "pCalledNo:" + calledNo + " / pMsg:" + message + " / pSendTime:" + sendTime);
     const bool booked = !IsBlank(sendTime);
     const std::string mode = booked ? "booked" : "instant";
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|CTI disconnect|");
         return;
     }
@@ -64,19 +66,20 @@ void SendSms(Library& lib, const std::string& calledNo, const std::string& messa
     // Framed before sending: a failed send reconnects, and the host may act on
     // the disconnect event before this one is built.
     const std::string event = "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket(booked ? "BOOKED" : "SMS", "R", body)));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket(booked ? "BOOKED" : "SMS", "R", body)));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 
-void SendSmsAck(Library& lib, const std::string& sender) {
+void SendSmsAck(cti::Link& link, const std::string& sender) {
+    Library& lib = link.lib;
     const std::string& phoneNo = lib.config.PHONE_NO;
-    if (!cti::IsConnected(lib)) {
+    if (!cti::IsConnected(link)) {
         NotifyHost(lib, "sms|fail|" + phoneNo + "|" + sender + "|read|CTI disconnect|");
         return;
     }
     const std::string body = "S|" + phoneNo + "|" + sender + "||";
     const std::string event = "sms|fail|" + phoneNo + "|" + sender + "|read|";
-    const std::string result = Trim(cti::SendCtiPacket(lib, cti::BuildPacket("SMS", "S", body)));
+    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("SMS", "S", body)));
     if (!result.empty()) NotifyHost(lib, event + result + "|");
 }
 

@@ -3,15 +3,15 @@
 
 #include <string>
 
-#include "core/library.h"
+#include "link/link.h"
 
 namespace veltrane::telephony {
 
-void SMS_INSTANT(Library& lib, const std::string& calledNo, const std::string& message);
-void SMS_BOOKED(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime);
+void SMS_INSTANT(cti::Link& link, const std::string& calledNo, const std::string& message);
+void SMS_BOOKED(cti::Link& link, const std::string& calledNo, const std::string& message, const std::string& sendTime);
 
 // An empty send time makes an instant "SMS", any other a "BOOKED" request.
-void SendSms(Library& lib, const std::string& calledNo, const std::string& message, const std::string& sendTime);
-void SendSmsAck(Library& lib, const std::string& sender);
+void SendSms(cti::Link& link, const std::string& calledNo, const std::string& message, const std::string& sendTime);
+void SendSmsAck(cti::Link& link, const std::string& sender);
 
 }  // namespace veltrane::telephony

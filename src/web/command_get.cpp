@@ -5,7 +5,6 @@
 #include "core/log.h"
 #include "core/notify.h"
 #include "base/text.h"
-#include "telephony/call.h"
 
 namespace veltrane::web {
 
@@ -48,7 +47,8 @@ std::string CommandLabel(const std::string& kind) {
     return {};
 }
 
-void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
+void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
+    Library& lib = web.lib;
     const std::string text = ParametersText(parameters);
     if (IsBlank(text)) return;
     WriteLog(lib, "HTTP READ", text);
@@ -82,7 +82,7 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
     std::string loggedMessage;
     if (kind == "CS") {
         // When the request could not go out the host has its failure, and only that.
-        if (telephony::SendCall(lib, "R", guestPhone)) {
+        if (web.calls.requestCall(guestPhone)) {
             NotifyHost(lib, "call|success|" + ownNumber + "|" + guestPhone + "|guestphone|S||");
             ShowAlert(lib, "Request[ClickToCall-Web]", guestPhone, 0);
         }
@@ -98,9 +98,9 @@ void HTTPServerCommandGet(Library& lib, const Parameters& parameters) {
                  " / SMS_MSG:" + loggedMessage);
 }
 
-std::optional<std::string> RunCommandGet(Library& lib, const Parameters& parameters) {
+std::optional<std::string> RunCommandGet(Web& web, const Parameters& parameters) {
     try {
-        HTTPServerCommandGet(lib, parameters);
+        HTTPServerCommandGet(web, parameters);
         return std::nullopt;
     } catch (const std::exception& error) {
         return std::string(error.what());
@@ -109,7 +109,8 @@ std::optional<std::string> RunCommandGet(Library& lib, const Parameters& paramet
     }
 }
 
-CommandAnswer ServeCommand(Library& lib, const CommandRequest& request) {
+CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
+    Library& lib = web.lib;
     CommandAnswer answer;
     try {
         const TCONFIG_INFO& c = lib.config;
@@ -132,7 +133,7 @@ CommandAnswer ServeCommand(Library& lib, const CommandRequest& request) {
             return answer;
         }
         answer.allowOrigin = verdict.allowOrigin;
-        if (std::optional<std::string> error = RunCommandGet(lib, request.parameters)) {
+        if (std::optional<std::string> error = RunCommandGet(web, request.parameters)) {
             answer.kind = CommandAnswer::Kind::Error;
             answer.error = *error;
         }

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "core/library.h"
 #include "web/command_request.h"
+#include "web/web.h"
 #include "base/form_text.h"
 
 namespace veltrane::web {
@@ -16,15 +16,15 @@ std::string CommandLabel(const std::string& kind);
 
 // Handles one request's parameters. Runs on the owner thread; an error it
 // does not catch leaves it at that point.
-void HTTPServerCommandGet(Library& lib, const Parameters& parameters);
+void HTTPServerCommandGet(Web& web, const Parameters& parameters);
 
 // HTTPServerCommandGet with its errors caught: nothing when it ran to its
 // end, else the error's message for the 500 answer.
-std::optional<std::string> RunCommandGet(Library& lib, const Parameters& parameters);
+std::optional<std::string> RunCommandGet(Web& web, const Parameters& parameters);
 
 // One whole request on the owner thread: refuses pages that may not use the
 // server (403, one log line, nothing else), answers CORS preflights, and
 // runs HTTPServerCommandGet for the rest. Never throws.
-CommandAnswer ServeCommand(Library& lib, const CommandRequest& request);
+CommandAnswer ServeCommand(Web& web, const CommandRequest& request);
 
 }  // namespace veltrane::web

@@ -32,7 +32,8 @@ BrowserWay ParseBrowserWay(std::string_view setting) {
     return BrowserWay::IeFirst;
 }
 
-bool OpenInDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields) {
+bool OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields) {
+    Library& lib = web.lib;
     if (!IsWebAddress(url)) return Fail(lib, "not a web address");
     DefaultBrowser& browser = lib.os.defaultBrowser;
     const std::string name = PageFileName(browser.uniqueNumber());
@@ -43,14 +44,15 @@ bool OpenInDefaultBrowser(Library& lib, const std::string& url, const PopupField
         browser.removePage(name);
         return Fail(lib, name + " not opened: " + error);
     }
-    lib.PendingPages.push_back({name, kPageCleanupTicks});
+    web.pendingPages.push_back({name, kPageCleanupTicks});
     if (!lib.os.pageCleanup.active()) lib.os.pageCleanup.start(kPageCleanupIntervalMs);
     WriteLog(lib, kLogName, "END:" + name);
     return true;
 }
 
-void PageCleanupTimer(Library& lib) {
-    auto& pages = lib.PendingPages;
+void PageCleanupTimer(Web& web) {
+    Library& lib = web.lib;
+    auto& pages = web.pendingPages;
     for (auto page = pages.begin(); page != pages.end();) {
         if (--page->ticksLeft > 0) {
             ++page;
@@ -62,10 +64,11 @@ void PageCleanupTimer(Library& lib) {
     if (pages.empty()) lib.os.pageCleanup.stop();
 }
 
-void RemovePageFiles(Library& lib) {
+void RemovePageFiles(Web& web) {
+    Library& lib = web.lib;
     lib.os.pageCleanup.stop();
-    for (const PendingPage& page : lib.PendingPages) lib.os.defaultBrowser.removePage(page.name);
-    lib.PendingPages.clear();
+    for (const PendingPage& page : web.pendingPages) lib.os.defaultBrowser.removePage(page.name);
+    web.pendingPages.clear();
     constexpr std::int32_t kLongestLifeSeconds = kPageCleanupIntervalMs / 1000 * kPageCleanupTicks;
     lib.os.defaultBrowser.removePages(kPageFilePattern, kLongestLifeSeconds);
 }

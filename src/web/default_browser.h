@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/library.h"
 #include "web/form_page.h"
+#include "web/web.h"
 
 namespace veltrane::web {
 
@@ -28,14 +28,14 @@ inline constexpr int kPageCleanupTicks = 5;
 // keeps it for the cleanup timer; logs "POPUP_DEFAULT_BROWSER" with how it
 // ended. Only http and https addresses are opened this way. True when the
 // shell took the page.
-bool OpenInDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields);
+bool OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields);
 
 // The page cleanup timer's tick.
-void PageCleanupTimer(Library& lib);
+void PageCleanupTimer(Web& web);
 
 // Removes this process's page files, and those that other processes left
 // behind (older than any page lives: their process is gone); DLL_START
 // calls it. Pages of other processes still running are theirs to delete.
-void RemovePageFiles(Library& lib);
+void RemovePageFiles(Web& web);
 
 }  // namespace veltrane::web

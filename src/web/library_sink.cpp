@@ -43,8 +43,8 @@ struct LibrarySink::Request {
     }
 };
 
-LibrarySink::LibrarySink(Library& lib, std::function<bool(Work)> postToOwner)
-    : lib_(lib), postToOwner_(std::move(postToOwner)) {}
+LibrarySink::LibrarySink(Web& web, std::function<bool(Work)> postToOwner)
+    : web_(web), postToOwner_(std::move(postToOwner)) {}
 
 CommandAnswer LibrarySink::handle(const CommandRequest& command) {
     auto request = std::make_shared<Request>();
@@ -68,11 +68,11 @@ CommandAnswer LibrarySink::handle(const CommandRequest& command) {
 
 void LibrarySink::run(const std::shared_ptr<Request>& request) {
     // A request answered already was abandoned by a stopping server.
-    if (!request->isDone()) request->answer(ServeCommand(lib_, request->command));
+    if (!request->isDone()) request->answer(ServeCommand(web_, request->command));
 }
 
 void LibrarySink::log(const std::string& name, const std::string& text) {
-    postToOwner_([this, name, text] { WriteLog(lib_, name, text); });
+    postToOwner_([this, name, text] { WriteLog(web_.lib, name, text); });
 }
 
 void LibrarySink::serverStarted() {

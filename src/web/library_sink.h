@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "core/library.h"
+#include "web/web.h"
 #include "web/http_answer.h"
 
 namespace veltrane::web {
@@ -17,7 +17,7 @@ public:
     using Work = std::function<void()>;
     // `postToOwner` queues work for the owner thread and returns at once;
     // false when it could not.
-    LibrarySink(Library& lib, std::function<bool(Work)> postToOwner);
+    LibrarySink(Web& web, std::function<bool(Work)> postToOwner);
 
     // Queues the request for the owner thread and waits until it has been
     // served there, or until the server stops.
@@ -32,7 +32,7 @@ private:
     // On the owner thread, which runs handed-over work one piece at a time.
     void run(const std::shared_ptr<Request>& request);
 
-    Library& lib_;
+    Web& web_;
     std::function<bool(Work)> postToOwner_;
 
     std::mutex mutex_;  // guards the two below, shared with connection threads

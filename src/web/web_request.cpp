@@ -23,8 +23,9 @@ std::string PopupFormBody(const PopupFields& fields) {
            "&GUEST_PHONE=" + EscapeFormValue(fields.GUEST_PHONE) + "&SMS_MSG=" + EscapeFormValue(fields.SMS_MSG);
 }
 
-void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
+void WEB_REQUEST(Web& web, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
                  const std::string& message) {
+    Library& lib = web.lib;
     const std::string label = PageLabel(code);
     const std::string kind = "pKind[" + code + ":" + label + "]";
     WriteLog(lib, "WEB_REQUEST",
@@ -35,7 +36,7 @@ void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phone
              "WEB_POPUP_URL=" + lib.config.WebPopupUrl + "\r" + "KIND[(" + code + ")" + label + "]" + "\r" +
                  "PHONE_NO[" + phoneNo + "]" + "\r" + "GUEST_PHONE[" + guestPhone + "]" + "\r" + "SMS_MSG[" +
                  message + "]");
-    PostPopupForm(lib, lib.config.WebPopupUrl, PopupFields{code, phoneNo, guestPhone, message});
+    PostPopupForm(web, lib.config.WebPopupUrl, PopupFields{code, phoneNo, guestPhone, message});
 }
 
 namespace {
@@ -50,24 +51,25 @@ bool PostThroughIe(Library& lib, const std::string& url, const std::string& body
     return posted;
 }
 
-bool PostThroughDefaultBrowser(Library& lib, const std::string& url, const PopupFields& fields) {
+bool PostThroughDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields) {
     try {
-        return OpenInDefaultBrowser(lib, url, fields);
+        return OpenInDefaultBrowser(web, url, fields);
     } catch (...) {
-        WriteLog(lib, "POPUP_DEFAULT_BROWSER", "Except");
+        WriteLog(web.lib, "POPUP_DEFAULT_BROWSER", "Except");
         return false;
     }
 }
 }  // namespace
 
-void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fields) {
+void PostPopupForm(Web& web, const std::string& url, const PopupFields& fields) {
+    Library& lib = web.lib;
     const std::string body = PopupFormBody(fields);
     const std::string address = url + "?" + body;
     WriteLog(lib, "POST_SEND_POPUP", address);
     const BrowserWay way = ParseBrowserWay(lib.config.WEB_BROWSER);
     bool posted = false;
     if (way != BrowserWay::DefaultBrowserOnly) posted = PostThroughIe(lib, url, body);
-    if (!posted && way != BrowserWay::IeOnly) posted = PostThroughDefaultBrowser(lib, url, fields);
+    if (!posted && way != BrowserWay::IeOnly) posted = PostThroughDefaultBrowser(web, url, fields);
     WriteLog(lib, posted ? "POPUP Data Send END" : "POPUP Data Send Except", "Address:" + address);
 }
 

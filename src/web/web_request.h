@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "core/library.h"
 #include "web/form_page.h"
+#include "web/web.h"
 
 namespace veltrane::web {
 
@@ -16,12 +16,12 @@ std::string PageLabel(const std::string& code);
 // given, except that "%", "&" and "+" are escaped so that they arrive as sent.
 std::string PopupFormBody(const PopupFields& fields);
 
-void WEB_REQUEST(Library& lib, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
+void WEB_REQUEST(Web& web, const std::string& code, const std::string& phoneNo, const std::string& guestPhone,
                  const std::string& message);
 
 // Posts the form to `url` in a browser: Internet Explorer's automation, or
 // the user's default browser, or the one after the other, as WEB_BROWSER
 // says. Failures are only logged.
-void PostPopupForm(Library& lib, const std::string& url, const PopupFields& fields);
+void PostPopupForm(Web& web, const std::string& url, const PopupFields& fields);
 
 }  // namespace veltrane::web

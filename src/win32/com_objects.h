@@ -9,7 +9,7 @@
 
 #include "win32/unique_handle.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 // One reference to a COM object, released with the owner.
 template <typename Interface>
@@ -63,6 +63,6 @@ struct SafeArrayTraits {
     static Type invalid() { return nullptr; }
     static void close(Type array) { ::SafeArrayDestroy(array); }
 };
-using UniqueSafeArray = veltrane::win32::UniqueHandle<SafeArrayTraits>;
+using UniqueSafeArray = UniqueHandle<SafeArrayTraits>;
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

@@ -9,7 +9,7 @@
 
 #include "web/http_request.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 namespace {
 constexpr DWORD kConnectionStackBytes = 256 * 1024;
@@ -181,7 +181,7 @@ struct HttpServer::Connection {
     std::atomic<bool> finished{false};
 };
 
-HttpServer::HttpServer(HttpRequestSink& sink, HttpServerLimits limits) : sink_(sink), limits_(limits) {}
+HttpServer::HttpServer(web::HttpRequestSink& sink, HttpServerLimits limits) : sink_(sink), limits_(limits) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -339,9 +339,9 @@ DWORD WINAPI HttpServer::ConnectionMain(LPVOID parameter) noexcept {
 
 void HttpServer::serve(SOCKET socket) {
     const ULONGLONG deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
-    HttpRequestParser parser;
+    web::HttpRequestParser parser;
     char buffer[4096];
-    while (parser.status() == HttpRequestParser::Status::NeedMore) {
+    while (parser.status() == web::HttpRequestParser::Status::NeedMore) {
         const int received = ::recv(socket, buffer, sizeof buffer, 0);
         if (received > 0) {
             parser.feed(std::string_view(buffer, static_cast<std::size_t>(received)));
@@ -358,16 +358,16 @@ void HttpServer::serve(SOCKET socket) {
         }
     }
     switch (parser.status()) {
-    case HttpRequestParser::Status::Complete:
+    case web::HttpRequestParser::Status::Complete:
         break;
-    case HttpRequestParser::Status::UnknownMethod:
+    case web::HttpRequestParser::Status::UnknownMethod:
         return;  // closed without an answer
     default:
         throw ServeFailure{};  // too large or not HTTP: closed without an answer
     }
     if (stopping_) return;
 
-    const std::string answer = AnswerRequest(parser.request(), sink_);
+    const std::string answer = web::AnswerRequest(parser.request(), sink_);
     SendAll(socket, stopping_, answer, ::GetTickCount64() + limits_.requestTimeoutMs);
     ::shutdown(socket, SD_SEND);
     Drain(socket, stopping_, ::GetTickCount64() + limits_.lingerTimeoutMs);
@@ -381,4 +381,4 @@ void HttpServer::log(const std::string& name, const std::string& text) noexcept 
     }
 }
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

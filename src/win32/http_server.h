@@ -1,6 +1,6 @@
 // The local command server on Winsock: listens on the loopback addresses
 // only, reads one request per connection on a thread of its own, and hands
-// each request to an HttpRequestSink.
+// each request to an web::HttpRequestSink.
 #pragma once
 
 #include <atomic>
@@ -15,10 +15,8 @@
 #include "win32/unique_handle.h"
 #include "web/http_answer.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
-using veltrane::win32::UniqueKernelHandle;
-using veltrane::win32::UniqueSocket;
 
 // WSAStartup for as long as the owner lives.
 class WinsockSession {
@@ -41,7 +39,7 @@ struct HttpServerLimits {
 
 class HttpServer : public CommandServer {
 public:
-    explicit HttpServer(HttpRequestSink& sink, HttpServerLimits limits = {});
+    explicit HttpServer(web::HttpRequestSink& sink, HttpServerLimits limits = {});
     ~HttpServer() override;
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -71,7 +69,7 @@ private:
     void reapFinished();
     void log(const std::string& name, const std::string& text = {}) noexcept;
 
-    HttpRequestSink& sink_;
+    web::HttpRequestSink& sink_;
     const HttpServerLimits limits_;
     WinsockSession winsock_;
     std::vector<UniqueSocket> listeners_;
@@ -83,4 +81,4 @@ private:
     std::int32_t port_ = 0;
 };
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

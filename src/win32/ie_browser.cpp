@@ -7,10 +7,9 @@
 #include "win32/ansi.h"
 #include "win32/com_objects.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 namespace {
-using veltrane::win32::UniqueBstr;
 
 constexpr long kHeight = 730;
 constexpr long kWidth = 830;
@@ -51,7 +50,7 @@ bool SetUpAndPost(IWebBrowser2& browser, const std::string& url, const std::stri
     if (FAILED(browser.put_Height(kHeight))) return false;
     if (FAILED(browser.put_Width(kWidth))) return false;
 
-    const UniqueBstr address = MakeBstr(veltrane::win32::AnsiToWide(url));
+    const UniqueBstr address = MakeBstr(AnsiToWide(url));
     UniqueVariant flags;        // none
     UniqueVariant targetFrame;  // none
     UniqueVariant postData;
@@ -92,4 +91,4 @@ bool IeBrowser::post(const std::string& url, const std::string& body) {
     }
 }
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

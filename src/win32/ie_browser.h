@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 class IeBrowser : public Browser {
 public:
@@ -17,4 +17,4 @@ public:
     bool post(const std::string& url, const std::string& body) override;
 };
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/text.h"
-#include "dll/data_module.h"
 #include "win32/unique_handle.h"
 
 namespace veltrane::win32 {
@@ -151,7 +150,7 @@ std::string WindowsSystemInfo::macAddress() {
 }
 
 void WindowsSystemInfo::endProcess(unsigned exitCode) {
-    DM_DLL.store(nullptr);  // forgotten, not destroyed: nothing runs after this
+    if (beforeEnding_) beforeEnding_();
     ::TerminateProcess(::GetCurrentProcess(), exitCode);
 }
 

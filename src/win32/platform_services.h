@@ -1,6 +1,7 @@
 // The small Win32 services behind the core's platform interfaces.
 #pragma once
 
+#include <functional>
 #include <random>
 
 #include "platform/platform.h"
@@ -69,8 +70,13 @@ private:
 
 class WindowsSystemInfo final : public SystemInfo {
 public:
+    // `beforeEnding` runs just before the process is ended.
+    explicit WindowsSystemInfo(std::function<void()> beforeEnding) : beforeEnding_(std::move(beforeEnding)) {}
     std::string macAddress() override;
     void endProcess(unsigned exitCode) override;
+
+private:
+    std::function<void()> beforeEnding_;
 };
 
 }  // namespace veltrane::win32

@@ -10,18 +10,16 @@
 
 #include "win32/ansi.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 namespace {
-using veltrane::win32::UniqueFile;
-using veltrane::win32::UniqueKernelHandle;
 
 struct FindTraits {
     using Type = HANDLE;
     static Type invalid() { return INVALID_HANDLE_VALUE; }
     static void close(Type h) { ::FindClose(h); }
 };
-using UniqueFind = veltrane::win32::UniqueHandle<FindTraits>;
+using UniqueFind = UniqueHandle<FindTraits>;
 
 // The user's temporary folder, ending in "\"; empty when there is none.
 std::wstring TempFolder() {
@@ -92,7 +90,7 @@ bool ShellDefaultBrowser::writePage(const std::string& name, std::string_view by
         error = ErrorText("security", ::GetLastError());
         return false;
     }
-    const std::wstring path = folder + veltrane::win32::AnsiToWide(name);
+    const std::wstring path = folder + AnsiToWide(name);
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -114,7 +112,7 @@ bool ShellDefaultBrowser::writePage(const std::string& name, std::string_view by
 }
 
 bool ShellDefaultBrowser::openPage(const std::string& name, std::string& error) {
-    const std::wstring path = TempFolder() + veltrane::win32::AnsiToWide(name);
+    const std::wstring path = TempFolder() + AnsiToWide(name);
     const auto result = reinterpret_cast<INT_PTR>(
         ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) return true;
@@ -124,7 +122,7 @@ bool ShellDefaultBrowser::openPage(const std::string& name, std::string& error) 
 
 void ShellDefaultBrowser::removePage(const std::string& name) {
     const std::wstring folder = TempFolder();
-    if (!folder.empty()) ::DeleteFileW((folder + veltrane::win32::AnsiToWide(name)).c_str());
+    if (!folder.empty()) ::DeleteFileW((folder + AnsiToWide(name)).c_str());
 }
 
 void ShellDefaultBrowser::removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) {
@@ -137,7 +135,7 @@ void ShellDefaultBrowser::removePages(const std::string& pattern, std::int32_t m
     ::GetSystemTimeAsFileTime(&now);
     const std::uint64_t minimumAge = std::uint64_t(std::max(minimumAgeSeconds, 0)) * 10000000u;
     WIN32_FIND_DATAW found{};
-    const UniqueFind search(::FindFirstFileW((folder + veltrane::win32::AnsiToWide(pattern)).c_str(), &found));
+    const UniqueFind search(::FindFirstFileW((folder + AnsiToWide(pattern)).c_str(), &found));
     if (!search) return;
     do {
         const std::uint64_t written = ticks(found.ftLastWriteTime);
@@ -147,4 +145,4 @@ void ShellDefaultBrowser::removePages(const std::string& pattern, std::int32_t m
     } while (::FindNextFileW(search.get(), &found));
 }
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

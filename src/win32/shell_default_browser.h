@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 
-namespace veltrane::web::win32 {
+namespace veltrane::win32 {
 
 class ShellDefaultBrowser final : public DefaultBrowser {
 public:
@@ -26,4 +26,4 @@ private:
     std::uint32_t next_;
 };
 
-}  // namespace veltrane::web::win32
+}  // namespace veltrane::win32

@@ -45,7 +45,7 @@ TEST_F(Login, FirstBlankArgumentIsReportedWithTheStoredPhone) {
         alertsAtEachEvent.clear();
         watchAlertOrder();
         lib.ReconnectCount = 3;
-        PC_LOGIN(lib, c.phone, c.id, c.password);
+        PC_LOGIN(link, c.phone, c.id, c.password);
         EXPECT_EQ(lib.ReconnectCount, 0);
         EXPECT_EQ(t.events(), Vec{Smsg("login|fail|0212345678|" + c.message + "|")});
         EXPECT_EQ(t.alerts(), (Vec{"login=>0212345678", "login Fail=>" + c.message}));
@@ -61,13 +61,13 @@ TEST_F(Login, FirstBlankArgumentIsReportedWithTheStoredPhone) {
 
 TEST_F(Login, RefusalOnAFreshInstallationHasAnEmptyPhoneField) {
     lib.config.PHONE_NO.clear();
-    PC_LOGIN(lib, "", "agent", "pw");
+    PC_LOGIN(link, "", "agent", "pw");
     EXPECT_EQ(t.events(), Vec{Smsg("login|fail||Input Phone Number|")});
 }
 
 TEST_F(Login, LinkDownReconnectsOnceAndStoresNothing) {
     takeLinkDown();
-    PC_LOGIN(lib, "0311112222", "agent", "pw");
+    PC_LOGIN(link, "0311112222", "agent", "pw");
     EXPECT_EQ(connectAttempts(), 1u);
     EXPECT_EQ(t.events(), Vec{Smsg("login|fail|0212345678|CTI ReConnecting|")});
     EXPECT_EQ(lib.config.PHONE_NO, "0212345678");
@@ -77,7 +77,7 @@ TEST_F(Login, LinkDownReconnectsOnceAndStoresNothing) {
 }
 
 TEST_F(Login, StoresLogsAndSendsTrimmedValuesButNeverLogsThePassword) {
-    PC_LOGIN(lib, " 0311112222 ", " agent ", " s3cret\t");
+    PC_LOGIN(link, " 0311112222 ", " agent ", " s3cret\t");
     EXPECT_EQ(lib.config.PHONE_NO, "0311112222");
     EXPECT_EQ(lib.config.LoginId, "agent");
     EXPECT_EQ(lib.config.LoginPassword, "s3cret");
@@ -96,23 +96,23 @@ TEST_F(Login, StoresLogsAndSendsTrimmedValuesButNeverLogsThePassword) {
 
 TEST_F(Login, FailedSendsKeepTheirLayouts) {
     t.socket.refuseSend = true;
-    SendLogin(lib, "agent", "pw");
+    SendLogin(link, "agent", "pw");
     // login, fail, an empty field, then the phone.
     EXPECT_EQ(t.events().back(), Smsg("login|fail||0212345678|Except CTI SEND|"));
 
     t.startConnected();
     t.socket.refuseSend = true;
-    SendLogout(lib);
+    SendLogout(link);
     EXPECT_EQ(t.events().back(), Smsg("logout|fail|0212345678|Except CTI SEND|"));
 
     takeLinkDown();
-    SendLogin(lib, "agent", "pw");
+    SendLogin(link, "agent", "pw");
     EXPECT_EQ(t.events(), Vec{Smsg("login|fail|0212345678|disconnect|")});
     EXPECT_EQ(connectAttempts(), 0u);
 }
 
 TEST_F(Login, LogoutSendsOnlyThePhone) {
-    PC_LOGOUT(lib);
+    PC_LOGOUT(link);
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|LOGOUT    |R|0013|R|0212345678|")});
     EXPECT_EQ(commandLog().front(), "PC_LOGOUT");
     EXPECT_TRUE(t.events().empty());
@@ -120,14 +120,14 @@ TEST_F(Login, LogoutSendsOnlyThePhone) {
 
 TEST_F(Login, LogoutWithLinkDownDoesNotReconnect) {
     takeLinkDown();
-    PC_LOGOUT(lib);
+    PC_LOGOUT(link);
     EXPECT_EQ(t.events(), Vec{Smsg("logout|fail|0212345678|disconnect|")});
     EXPECT_EQ(commandLog(), Vec{"PC_LOGOUT"});
     EXPECT_EQ(connectAttempts(), 0u);
 }
 
 TEST_F(Login, EveryReconnectionSignsInAgainOnceTheServerAcceptedTheLogin) {
-    PC_LOGIN(lib, " 0311112222 ", " agent ", " s3cret ");
+    PC_LOGIN(link, " 0311112222 ", " agent ", " s3cret ");
     serverAnswersLogin("S");
     for (int i = 0; i < 2; ++i) {
         reconnect();
@@ -143,11 +143,11 @@ TEST_F(Login, NoSignInAgainWithoutAnAcceptedLoginOrAfterSigningOut) {
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"no answer yet", [] {}},
         {"login refused", [&] { serverAnswersLogin("F"); }},
-        {"PC_LOGOUT", [&] { serverAnswersLogin("S"); PC_LOGOUT(lib); }},
-        {"CERTIFICATION_OTHER", [&] { serverAnswersLogin("S"); CERTIFICATION_OTHER(lib); }},
+        {"PC_LOGOUT", [&] { serverAnswersLogin("S"); PC_LOGOUT(link); }},
+        {"CERTIFICATION_OTHER", [&] { serverAnswersLogin("S"); CERTIFICATION_OTHER(link); }},
     };
     for (const auto& [name, after] : cases) {
-        PC_LOGIN(lib, "0311112222", "agent", "pw");
+        PC_LOGIN(link, "0311112222", "agent", "pw");
         after();
         reconnect();
         EXPECT_TRUE(t.socket.packets.empty()) << name;
@@ -155,7 +155,7 @@ TEST_F(Login, NoSignInAgainWithoutAnAcceptedLoginOrAfterSigningOut) {
 }
 
 TEST_F(Login, ReconnectionWithoutPasswordAsksForItOnce) {
-    PC_LOGIN(lib, "0311112222", "agent", "  ");  // refused: nothing stored
+    PC_LOGIN(link, "0311112222", "agent", "  ");  // refused: nothing stored
     lib.SignedIn = true;
     reconnect();
     EXPECT_TRUE(t.socket.packets.empty());
@@ -168,7 +168,7 @@ TEST_F(Login, HostMaySignInFromItsConnectCallback) {
     t.socket.serverCloses();  // the link reconnects at once
     t.clearRecords();
     t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|connect||")) PC_LOGIN(lib, "0311112222", "agent", "pw");
+        if (text == Smsg("conn|connect||")) PC_LOGIN(link, "0311112222", "agent", "pw");
     };
     t.socket.acceptConnection();
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|LOGIN     |R|0040|R|0311112222|00-1A-2B-3C-4D-5E|agent|pw|")});
@@ -180,10 +180,10 @@ TEST_F(Login, HostActingOnTheDisconnectOfAFailedSendDoesNotChangeTheFailureEvent
     // The failed send reconnects; the host forgets the registration on the
     // disconnect event, which clears PHONE_NO under the logout in progress.
     t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|disconnect||")) CERTIFICATION_OTHER(lib);
+        if (text == Smsg("conn|disconnect||")) CERTIFICATION_OTHER(link);
     };
     t.socket.refuseSend = true;
-    PC_LOGOUT(lib);
+    PC_LOGOUT(link);
     EXPECT_EQ(lib.config.PHONE_NO, "");
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("logout|fail|0212345678|Except CTI SEND|")}));
 }

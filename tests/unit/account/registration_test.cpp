@@ -18,7 +18,7 @@ TEST_F(Registration, BlankPhoneIsRefusedWithEventThenAlert) {
         t.clearRecords();
         alertsAtEachEvent.clear();
         watchAlertOrder();
-        CERTIFICATION_NO(lib, phone);
+        CERTIFICATION_NO(link, phone);
         EXPECT_EQ(t.events(), Vec{Smsg("certification_no|fail|Input phone number|")});
         EXPECT_EQ(t.alerts(), (Vec{"certification_no=>Input phone number", "certification_no Fail=>Input phone number"}));
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{0});
@@ -32,7 +32,7 @@ TEST_F(Registration, BlankPhoneIsRefusedWithEventThenAlert) {
 TEST_F(Registration, NumberWithLinkDownReconnectsAndStoresNothing) {
     takeLinkDown();
     lib.config.REG_PHONE = "0299998888";
-    CERTIFICATION_NO(lib, "0212345678");
+    CERTIFICATION_NO(link, "0212345678");
     EXPECT_EQ(connectAttempts(), 1u);
     EXPECT_EQ(t.events(), Vec{Smsg("certification_no|fail|CTI ReConnecting|")});
     EXPECT_EQ(lib.config.REG_PHONE, "0299998888");
@@ -43,13 +43,13 @@ TEST_F(Registration, NumberWithLinkDownReconnectsAndStoresNothing) {
     // A blank number is refused before the link is looked at.
     t.clearRecords();
     takeLinkDown();
-    CERTIFICATION_NO(lib, " ");
+    CERTIFICATION_NO(link, " ");
     EXPECT_EQ(connectAttempts(), 0u);
     EXPECT_EQ(t.events(), Vec{Smsg("certification_no|fail|Input phone number|")});
 }
 
 TEST_F(Registration, NumberKeepsItsBlanksInSettingsLogAndPacket) {
-    CERTIFICATION_NO(lib, " 0311112222 ");
+    CERTIFICATION_NO(link, " 0311112222 ");
     EXPECT_EQ(lib.config.REG_PHONE, " 0311112222 ");
     EXPECT_EQ(lib.config.PHONE_NO, " 0311112222 ");
     EXPECT_EQ(t.ini.value(t.userFile(), "Connect", "REG_PHONE"), " 0311112222 ");
@@ -63,7 +63,7 @@ TEST_F(Registration, NumberKeepsItsBlanksInSettingsLogAndPacket) {
 
 TEST_F(Registration, SendNumberFailuresKeepTheirOwnSpelling) {
     takeLinkDown();
-    SendNumber(lib, "0311112222", kMac);
+    SendNumber(link, "0311112222", kMac);
     // The second field is the phone, so this one raises no alert.
     EXPECT_EQ(t.events(), Vec{Smsg("Certification_no|0311112222|Fail|disconnect|")});
     EXPECT_TRUE(t.alerts().empty());
@@ -71,13 +71,13 @@ TEST_F(Registration, SendNumberFailuresKeepTheirOwnSpelling) {
 
     t.startConnected();
     t.socket.refuseSend = true;
-    SendNumber(lib, "0311112222", kMac);
+    SendNumber(link, "0311112222", kMac);
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("Certification_no|0311112222|fail|Except CTI SEND|")}));
 }
 
 TEST_F(Registration, PcCheckRemovesDashesFromThePhoneOnly) {
     lib.config.REG_PHONE = "01099998888";
-    CERTIFICATION_PC(lib, " 010-9999-8888 ", " 123456 ");
+    CERTIFICATION_PC(link, " 010-9999-8888 ", " 123456 ");
     EXPECT_TRUE(t.events().empty());
     // The body carries PHONE_NO, not the phone given for the check.
     const std::string packet = "|LINK|CERTIFY   |R|0038|R|0212345678|00-1A-2B-3C-4D-5E|123456|";
@@ -94,7 +94,7 @@ TEST_F(Registration, PcRefusesADifferentPhoneFirst) {
     const Vec alerts{"certification_pc=>Difference phone number", "certification_pc Fail=>Difference phone number"};
 
     lib.config.REG_PHONE = "010-9999-8888";  // stored with dashes: never matches
-    CERTIFICATION_PC(lib, "010-9999-8888", "123456");
+    CERTIFICATION_PC(link, "010-9999-8888", "123456");
     EXPECT_EQ(t.events(), Vec{refused});
     EXPECT_EQ(t.alerts(), alerts);
     EXPECT_EQ(commandLog(), Vec{"0212345678 CERTIFICATION_PC Request => Phone(010-9999-8888)RegPhone(010-9999-8888)"});
@@ -103,7 +103,7 @@ TEST_F(Registration, PcRefusesADifferentPhoneFirst) {
     t.clearRecords();
     takeLinkDown();
     lib.config.REG_PHONE = "01099998888";
-    CERTIFICATION_PC(lib, "01011112222", "  ");
+    CERTIFICATION_PC(link, "01011112222", "  ");
     EXPECT_EQ(t.events(), Vec{refused});
     EXPECT_EQ(connectAttempts(), 0u);
     EXPECT_TRUE(t.socket.packets.empty());
@@ -114,7 +114,7 @@ TEST_F(Registration, PcWithoutRegisteredPhoneReachesTheCertificationNumberCheck)
     for (const std::string phone : {"", "  ", "-", " -- "}) {
         for (const std::string number : {"", " \t "}) {
             t.clearRecords();
-            CERTIFICATION_PC(lib, phone, number);
+            CERTIFICATION_PC(link, phone, number);
             EXPECT_EQ(t.events(), Vec{Smsg("certification_pc|fail|Input Cretification number|")}) << phone;
             EXPECT_EQ(t.alerts().back(), "certification_pc Fail=>Input Cretification number");
             EXPECT_TRUE(t.socket.packets.empty());
@@ -125,7 +125,7 @@ TEST_F(Registration, PcWithoutRegisteredPhoneReachesTheCertificationNumberCheck)
 TEST_F(Registration, PcWithLinkDownReconnects) {
     takeLinkDown();
     lib.config.REG_PHONE = "0212345678";
-    CERTIFICATION_PC(lib, "0212345678", "123456");
+    CERTIFICATION_PC(link, "0212345678", "123456");
     EXPECT_EQ(connectAttempts(), 1u);
     EXPECT_EQ(t.events(), Vec{Smsg("certification_pc|fail|CTI ReConnecting|")});
     for (const std::string& line : commandLog()) EXPECT_EQ(line.find(" CERTIFICATION_PC => "), std::string::npos);
@@ -133,13 +133,13 @@ TEST_F(Registration, PcWithLinkDownReconnects) {
 
 TEST_F(Registration, SendCertifyFailures) {
     takeLinkDown();
-    SendCertify(lib, "123456");
+    SendCertify(link, "123456");
     EXPECT_EQ(t.events(), Vec{Smsg("certification_pc|fail|0212345678|disconnect|")});
     EXPECT_EQ(connectAttempts(), 0u);
 
     t.startConnected();
     t.socket.refuseSend = true;
-    SendCertify(lib, "123456");
+    SendCertify(link, "123456");
     EXPECT_EQ(t.events().back(), Smsg("certification_pc|fail|0212345678|Except CTI SEND|"));
 }
 
@@ -147,7 +147,7 @@ TEST_F(Registration, OtherForgetsTheRegistrationQuietly) {
     lib.config.REG_PHONE = "0212345678";
     lib.config.MAC_ADDR = kMac;
     lib.SignedIn = true;
-    CERTIFICATION_OTHER(lib);
+    CERTIFICATION_OTHER(link);
     EXPECT_FALSE(lib.SignedIn);
     EXPECT_TRUE(t.timerConn.running);  // the link itself is still watched
     EXPECT_EQ(t.socket.state(), SocketState::Connected);
@@ -160,14 +160,14 @@ TEST_F(Registration, OtherForgetsTheRegistrationQuietly) {
     EXPECT_EQ(commandLog(), Vec{" CERTIFICATION_OTHER => [RegPhone:]:00-1A-2B-3C-4D-5E"});
 
     t.clearRecords();
-    DLL_START(lib, testing::TestLibrary::kBase, "Host Window");
+    t.session.start(testing::TestLibrary::kBase, "Host Window");
     ASSERT_FALSE(t.events().empty());
     EXPECT_EQ(t.events().back(), Smsg("dllstart|success|certification_no|"));
 }
 
 TEST_F(Registration, KoreanAndPipeGoOutAsBytes) {
     lib.config.REG_PHONE = "0212345678";
-    CERTIFICATION_PC(lib, "0212345678", "\xC0\xCE\xC1\xF5|9 ");
+    CERTIFICATION_PC(link, "0212345678", "\xC0\xCE\xC1\xF5|9 ");
     // Four bytes of CP949, the bar and the digit: six bytes of number.
     EXPECT_EQ(t.socket.packets,
               Vec{Wire("|LINK|CERTIFY   |R|0038|R|0212345678|00-1A-2B-3C-4D-5E|\xC0\xCE\xC1\xF5|9|")});

@@ -26,7 +26,7 @@ protected:
     void setUser(const char* section, const char* key, const std::string& value) {
         t.ini.set(kUserFile, section, key, value);
     }
-    void start(const std::string& title = "Host Window") { DLL_START(lib, testing::TestLibrary::kBase, title); }
+    void start(const std::string& title = "Host Window") { t.session.start(testing::TestLibrary::kBase, title); }
     bool logged(const std::string& line) const {
         const Vec lines = t.logLines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -55,7 +55,7 @@ TEST_F(Start, EventTellsWhetherThisPcIsCertifiedForTheStoredPhone) {
         fresh.ini.set(kUserFile, "Connect", "MAC_ADDR", one.storedMac);
         fresh.ini.set(kUserFile, "Connect", "REG_PHONE", one.regPhone);
         fresh.system.mac = one.currentMac;
-        DLL_START(fresh.lib, testing::TestLibrary::kBase, "Host Window");
+        fresh.session.start(testing::TestLibrary::kBase, "Host Window");
         EXPECT_EQ(fresh.events(), Vec{Smsg(one.event)}) << one.storedMac << " / " << one.regPhone;
         EXPECT_EQ(fresh.host.copies, Vec{Smsg(one.event)});
         EXPECT_TRUE(fresh.desktop.alerts.empty());
@@ -68,7 +68,7 @@ TEST_F(Start, LogsPathCaptionAndBothAddresses) {
     setUser("Connect", "MAC_ADDR", " 00-1A-2B-3C-4D-5E ");
     setUser("Connect", "REG_PHONE", "0212");
     t.system.mac = std::string(kMac) + " ";
-    DLL_START(lib, "C:\\Base", "CRM Main");
+    t.session.start("C:\\Base", "CRM Main");
     const Vec lines = t.logLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), " DLL_START => Path:C:\\Base\\, Caption:CRM Main"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(),
@@ -126,7 +126,7 @@ TEST_F(Start, BasePathIsCompletedWithABackslashAndBlankMeansTheDefault) {
     for (const Case& one : cases) {
         t.clearRecords();
         t.ini.files.clear();
-        DLL_START(lib, one.given, "Host Window");
+        t.session.start(one.given, "Host Window");
         EXPECT_EQ(c.BasePath, one.used) << '"' << one.given << '"';
         EXPECT_TRUE(t.ini.has(one.used + "config_user.ini", "Call", "GUEST_PHONE")) << one.used;
         EXPECT_EQ(t.files.appendOrder.front(), one.used + "LOG\\09_dll.txt");
@@ -143,7 +143,7 @@ TEST_F(Start, WebPortMissingOrZeroMeans12209AndHexIsRead) {
         testing::TestLibrary fresh;
         fresh.ini.set(fresh.configFile(), "Connect", "CTI_IPs", "127.0.0.1");
         if (one.value != nullptr) fresh.ini.set(fresh.configFile(), "Connect", "WEB_PORT", one.value);
-        DLL_START(fresh.lib, testing::TestLibrary::kBase, "Host Window");
+        fresh.session.start(testing::TestLibrary::kBase, "Host Window");
         EXPECT_EQ(fresh.httpServer.port, one.port) << (one.value ? one.value : "missing");
         EXPECT_EQ(fresh.lib.config.WEB_PORT, one.port);
     }
@@ -229,7 +229,7 @@ TEST_F(Start, BlankCtiAddressAlertsButTheStartGoesOn) {
 TEST_F(Start, ClearsTheFlagsAndCountersOfAPreviousRun) {
     lib.Finished = true;
     lib.ReconnectCount = 7;
-    lib.link.failedAttempts = 4;
+    t.link.failedAttempts = 4;
     lib.SignedIn = true;
     c.CtiAddressIndex = 3;
     t.timerConn.start(30000);

@@ -58,12 +58,12 @@ protected:
     // A refused connection, as the socket layer reports it.
     void refuse() {
         int code = 10061;
-        CTISocketError(lib, 3, code);
+        CTISocketError(link, 3, code);
     }
     // The attempt waiting out its pause starts.
     void pauseEnds() {
         ASSERT_TRUE(connectPause.running);
-        ConnectPauseTimer(lib);
+        ConnectPauseTimer(link);
     }
     // A connection that the server closes after `seconds`.
     void connectionLasting(int seconds) {
@@ -75,7 +75,7 @@ protected:
     void tickAfter(int seconds) {
         clock.advance(seconds);
         ASSERT_TRUE(timerConn.running);
-        TimerConnTimer(lib);
+        TimerConnTimer(link);
     }
     Strings timerAlerts() const {
         Strings result;
@@ -97,7 +97,7 @@ protected:
 TEST_F(LinkTest, AddressesAreTriedInTurn) {
     lib.config.CTI_IPs = "10.0.0.1,10.0.0.2";
     lib.config.CTI_PORT = 2209;
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ConnectCti(lib));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ConnectCti(link));
     EXPECT_EQ(hosts(), (Strings{"10.0.0.1", "10.0.0.2", "10.0.0.1"}));
     EXPECT_EQ(socket.opens[0].second, 2209);
     EXPECT_EQ(logTexts("CTI Connect Request")[0], "[CTI_ID:0][CtiCnt:2]CTI Address:10.0.0.1,10.0.0.2");
@@ -108,7 +108,7 @@ TEST_F(LinkTest, AddressesAreTriedInTurn) {
 
 TEST_F(LinkTest, LinkLostAfterAMinuteReopensAtOnceAtTheNextAddress) {
     start("10.0.0.1,10.0.0.2");  // first attempt: 10.0.0.1
-    ConnectCti(lib);             // now 10.0.0.2
+    ConnectCti(link);             // now 10.0.0.2
     socket.acceptConnection();
     clock.advance(60);
     clearRecords();
@@ -123,7 +123,7 @@ TEST_F(LinkTest, LinkLostAfterAMinuteReopensAtOnceAtTheNextAddress) {
 TEST_F(LinkTest, RefusedConnectionReportsThenDisconnectsThenTriesAgainAfterAPause) {
     start("10.0.0.1,10.0.0.2");
     int code = 10061;
-    CTISocketError(lib, 3, code);
+    CTISocketError(link, 3, code);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(events(),
               (Strings{"|SMSG|conn|disconnect|disconnect(10061)eeConnect|", "|SMSG|conn|disconnect||"}));
@@ -138,29 +138,29 @@ TEST_F(LinkTest, RefusedConnectionReportsThenDisconnectsThenTriesAgainAfterAPaus
 TEST_F(LinkTest, ReplacingAnOpenSocketLeavesOneAttempt) {
     startConnected();
     lib.config.CallState = "2";
-    EXPECT_TRUE(ConnectCti(lib));
+    EXPECT_TRUE(ConnectCti(link));
     EXPECT_EQ(socket.opens.size(), 1u);
     EXPECT_EQ(socket.state(), SocketState::Opening);
     EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
     EXPECT_EQ(lib.config.CallState, "");
     EXPECT_FALSE(connectPause.running);
-    EXPECT_EQ(lib.link.failedAttempts, 0);
+    EXPECT_EQ(link.failedAttempts, 0);
 }
 
 TEST_F(LinkTest, OnlyTheHostActingCutsAPauseShort) {
     start();
     refuse();
     clearRecords();
-    ConnectCti(lib);  // a failed send, for example
+    ConnectCti(link);  // a failed send, for example
     EXPECT_TRUE(socket.opens.empty());
     EXPECT_TRUE(events().empty());
     EXPECT_TRUE(connectPause.running);
 
-    HostActed(lib);
-    ConnectCti(lib);
+    HostActed(link);
+    ConnectCti(link);
     EXPECT_EQ(socket.opens.size(), 1u);
     EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
-    ConnectPauseTimer(lib);  // a tick that was already queued
+    ConnectPauseTimer(link);  // a tick that was already queued
     EXPECT_EQ(socket.opens.size(), 1u);
 }
 
@@ -210,10 +210,10 @@ TEST_F(LinkTest, ConnectionThatEndsWithinFiveSecondsCountsAsAFailedAttempt) {
 
 TEST_F(LinkTest, HostActingStartsThePacingAndTheBudgetAfresh) {
     const std::pair<const char*, std::function<void()>> acts[] = {
-        {"DLL_START", [&] { DLL_START(lib, kBase, "Host Window"); }},
-        {"PC_LOGIN", [&] { account::PC_LOGIN(lib, "0212345678", "agent", "pw"); }},
-        {"CERTIFICATION_NO", [&] { account::CERTIFICATION_NO(lib, "0212345678"); }},
-        {"CERTIFICATION_PC", [&] { account::CERTIFICATION_PC(lib, "0212345678", "123456"); }},
+        {"DLL_START", [&] { session.start(kBase, "Host Window"); }},
+        {"PC_LOGIN", [&] { account::PC_LOGIN(link, "0212345678", "agent", "pw"); }},
+        {"CERTIFICATION_NO", [&] { account::CERTIFICATION_NO(link, "0212345678"); }},
+        {"CERTIFICATION_PC", [&] { account::CERTIFICATION_PC(link, "0212345678", "123456"); }},
     };
     for (const auto& [name, act] : acts) {
         start();
@@ -259,7 +259,7 @@ TEST_F(LinkTest, TenFailedReconnectionsThenTheLibraryGivesUpUntilTheHostActs) {
         EXPECT_TRUE(socket.opens.empty());
         EXPECT_FALSE(connectPause.running);
 
-        account::PC_LOGIN(lib, "0212345678", "agent", "pw");
+        account::PC_LOGIN(link, "0212345678", "agent", "pw");
         EXPECT_FALSE(lib.Finished);
         EXPECT_EQ(socket.opens.size(), 1u);
     }
@@ -283,7 +283,7 @@ TEST_F(LinkTest, HostStartingAnAttemptFromTheDisconnectEventKeepsIt) {
     startConnected();
     clock.advance(60);
     host.onCallback = [&](const std::string& text) {
-        if (text == "|SMSG|conn|disconnect||") account::CERTIFICATION_NO(lib, "0212345678");
+        if (text == "|SMSG|conn|disconnect||") account::CERTIFICATION_NO(link, "0212345678");
     };
     socket.serverCloses();
     EXPECT_EQ(socket.opens.size(), 1u);
@@ -409,7 +409,7 @@ TEST_F(LinkTest, SignedInLinkSignsInAgainOnEveryConnection) {
 TEST_F(LinkTest, EmptyAddressListStartsNothing) {
     lib.config.CTI_IPs = "";
     lib.config.CTI_PORT = 2209;
-    EXPECT_FALSE(ConnectCti(lib));
+    EXPECT_FALSE(ConnectCti(link));
     EXPECT_TRUE(socket.opens.empty());
     EXPECT_EQ(logTexts("except CTI_CONN"), (Strings{"(CTI) CTI Address: Port:2209"}));
     EXPECT_TRUE(events().empty());
@@ -418,10 +418,10 @@ TEST_F(LinkTest, EmptyAddressListStartsNothing) {
 TEST_F(LinkTest, EmptyEntryIsRefusedBySocketAndLogged) {
     lib.config.CTI_IPs = ",10.0.0.2";
     lib.config.CTI_PORT = 2209;
-    EXPECT_FALSE(ConnectCti(lib));
+    EXPECT_FALSE(ConnectCti(link));
     EXPECT_EQ(logTexts("except CTI_CONN"), (Strings{"(CTI) CTI Address: Port:2209"}));
     EXPECT_EQ(lib.config.CtiAddressIndex, 1);
-    EXPECT_TRUE(ConnectCti(lib));
+    EXPECT_TRUE(ConnectCti(link));
     EXPECT_EQ(socket.opens.back().first, "10.0.0.2");
 }
 

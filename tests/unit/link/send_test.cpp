@@ -26,7 +26,7 @@ class SendCtiPacketTest : public ::testing::Test, protected TestLibrary {};
 
 TEST_F(SendCtiPacketTest, LinkCheckGoesOutExactlyWithLineEnd) {
     startConnected("0212345678");
-    SendLinkCheck(lib);
+    SendLinkCheck(link);
     ASSERT_EQ(socket.packets.size(), 1u);
     EXPECT_EQ(socket.packets[0], "|LINK|CONNCT    |R|0013|R|0212345678|\r\n");
     EXPECT_EQ(socket.packets[0].size(), 39u);
@@ -36,7 +36,7 @@ TEST_F(SendCtiPacketTest, LinkCheckGoesOutExactlyWithLineEnd) {
 
 TEST_F(SendCtiPacketTest, LinkCheckWithoutPhoneNumber) {
     startConnected("");
-    SendLinkCheck(lib);
+    SendLinkCheck(link);
     ASSERT_EQ(socket.packets.size(), 1u);
     EXPECT_EQ(socket.packets[0], "|LINK|CONNCT    |R|0003|R||\r\n");
 }
@@ -44,7 +44,7 @@ TEST_F(SendCtiPacketTest, LinkCheckWithoutPhoneNumber) {
 TEST_F(SendCtiPacketTest, PacketHoldingConnectMarkerIsLoggedAsConnectSendAndSentUnchanged) {
     startConnected();
     const std::string packet = BuildPacket("SMS", "R", "R|0212345678|0311112222|a|C|b|");
-    EXPECT_EQ(SendCtiPacket(lib, packet), "");
+    EXPECT_EQ(SendCtiPacket(link, packet), "");
     ASSERT_EQ(socket.packets.size(), 1u);
     EXPECT_EQ(socket.packets[0], packet + "\r\n");
     EXPECT_TRUE(HasLogLine(logLines(), "0212345678 Connect Send => " + packet));
@@ -53,7 +53,7 @@ TEST_F(SendCtiPacketTest, PacketHoldingConnectMarkerIsLoggedAsConnectSendAndSent
 
 TEST_F(SendCtiPacketTest, NoConnectionSendsNothingAndStartsAnAttempt) {
     start();  // the first attempt is still opening
-    EXPECT_EQ(SendCtiPacket(lib, BuildPacket("CONNCT", "R", "R||")), "CTI disconnect");
+    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R||")), "CTI disconnect");
     EXPECT_TRUE(socket.packets.empty());
     EXPECT_FALSE(HasLogNamed(logLines(), "CTI SEND"));
     EXPECT_EQ(socket.opens.size(), 1u);
@@ -63,7 +63,7 @@ TEST_F(SendCtiPacketTest, NoConnectionSendsNothingAndStartsAnAttempt) {
 TEST_F(SendCtiPacketTest, RefusedSendReportsAndReconnects) {
     startConnected();
     socket.refuseSend = true;
-    EXPECT_EQ(SendCtiPacket(lib, BuildPacket("CONNCT", "R", "R|0212345678|")), "Except CTI SEND");
+    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|0212345678|")), "Except CTI SEND");
     EXPECT_EQ(socket.opens.size(), 1u);
     EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect||"}));
 }
@@ -71,13 +71,13 @@ TEST_F(SendCtiPacketTest, RefusedSendReportsAndReconnects) {
 TEST_F(SendCtiPacketTest, FailedLinkCheckBecomesAHostEvent) {
     startConnected();
     socket.refuseSend = true;
-    SendLinkCheck(lib);
+    SendLinkCheck(link);
     EXPECT_EQ(events().back(), "|SMSG|conn|disconnect|Except CTI SEND|");
 
     socket.refuseSend = false;
     lib.os.socket.close();  // closed, and the next attempt is only opening
     clearRecords();
-    SendLinkCheck(lib);
+    SendLinkCheck(link);
     EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect|disconnect|"}));
     EXPECT_TRUE(socket.packets.empty());
 }

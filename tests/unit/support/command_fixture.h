@@ -17,6 +17,7 @@ protected:
 
     TestLibrary t;
     Library& lib = t.lib;
+    cti::Link& link = t.link;
 
     void SetUp() override { t.startConnected("0212345678"); }
 

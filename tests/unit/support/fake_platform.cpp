@@ -1,7 +1,6 @@
 #include "support/fake_platform.h"
 
 #include "link/link.h"
-#include "core/lifecycle.h"
 
 namespace veltrane::testing {
 
@@ -64,7 +63,7 @@ bool FakeSocket::open(const std::string& host, std::int32_t p) {
 void FakeSocket::close() {
     if (current == SocketState::Closed) return;
     current = SocketState::Closed;
-    cti::CTISocketDisconnect(*lib);
+    cti::CTISocketDisconnect(*link);
 }
 
 bool FakeSocket::send(std::string_view bytes) {
@@ -76,16 +75,16 @@ bool FakeSocket::send(std::string_view bytes) {
 void FakeSocket::acceptConnection() {
     current = SocketState::Connected;
     port = openedPort;
-    cti::CTISocketConnect(*lib);
+    cti::CTISocketConnect(*link);
 }
 
 void FakeSocket::serverCloses() {
     if (current == SocketState::Closed) return;
     current = SocketState::Closed;
-    cti::CTISocketDisconnect(*lib);
+    cti::CTISocketDisconnect(*link);
 }
 
-void FakeSocket::receive(std::string_view bytes) { cti::CTISocketRead(*lib, bytes); }
+void FakeSocket::receive(std::string_view bytes) { cti::CTISocketRead(*link, bytes); }
 
 bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
     ++listens;
@@ -129,13 +128,16 @@ void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t mi
 TestLibrary::TestLibrary()
     : platform{clock,      ini,           files,   host,           desktop,     timerConn, connectPause, socket,
                httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system,    random},
-      lib(platform) {
-    socket.lib = &lib;
+      session(platform),
+      lib(session.lib),
+      link(session.link),
+      web(session.web) {
+    socket.link = &link;
 }
 
 void TestLibrary::start(const std::string& ctiAddresses) {
     ini.set(configFile(), "Connect", "CTI_IPs", ctiAddresses);
-    DLL_START(lib, kBase, "Host Window");
+    session.start(kBase, "Host Window");
     clearRecords();
 }
 

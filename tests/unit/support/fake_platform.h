@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/library.h"
+#include "session/session.h"
 
 namespace veltrane::testing {
 
@@ -109,7 +109,7 @@ public:
 
 class FakeSocket : public CtiSocket {
 public:
-    Library* lib = nullptr;
+    cti::Link* link = nullptr;
     SocketState current = SocketState::Closed;
     std::vector<std::pair<std::string, std::int32_t>> opens;
     std::vector<std::string> packets;  // one entry per send
@@ -205,7 +205,10 @@ public:
 
     TestLibrary();
     Platform platform;
-    Library lib;
+    session::Session session;
+    Library& lib;
+    cti::Link& link;
+    web::Web& web;
 
     std::string configFile() const { return std::string(kBase) + "config.ini"; }
     std::string userFile() const { return std::string(kBase) + "config_user.ini"; }

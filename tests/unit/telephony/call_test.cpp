@@ -18,7 +18,7 @@ TEST_F(Call, BlankDialShowsItsAlertBeforeTheEventAndChangesNothing) {
         t.clearRecords();
         alertsAtEachEvent.clear();
         watchAlertOrder();
-        DIAL(lib, number);
+        DIAL(link, number);
         EXPECT_EQ(t.events(), Vec{Smsg("call|fail|" + number + "|dialing|R|Input dialing Phone Number|")});
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{1});
         ASSERT_EQ(t.alerts().size(), 2u);
@@ -33,7 +33,7 @@ TEST_F(Call, BlankDialShowsItsAlertBeforeTheEventAndChangesNothing) {
 
 TEST_F(Call, DialStoresLogsAndSendsTheTrimmedNumber) {
     lib.config.CallState = "3";
-    DIAL(lib, " 0311112222\t");
+    DIAL(link, " 0311112222\t");
     EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0311112222");
     const std::string packet = "|LINK|CALL      |R|0024|R|0212345678|0311112222|";
@@ -44,13 +44,13 @@ TEST_F(Call, DialStoresLogsAndSendsTheTrimmedNumber) {
 }
 
 TEST_F(Call, PickUpAndHangUpKeepEvenAnEmptyNumber) {
-    PICK_UP(lib, " 0311112222 ");
+    PICK_UP(link, " 0311112222 ");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0024|P|0212345678|0311112222|")});
     EXPECT_EQ(commandLog().front(), "0212345678 PICK_UP => [GuestPhone:0311112222]");
 
     t.clearRecords();
     lib.config.CallState = "2";
-    HANG_UP(lib, "  ");
+    HANG_UP(link, "  ");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0014|H|0212345678||")});
     EXPECT_EQ(commandLog().front(), "0212345678 HANG_UP => [GuestPhone:]");
     EXPECT_EQ(lib.config.GUEST_PHONE, "");
@@ -62,7 +62,7 @@ TEST_F(Call, PickUpAndHangUpKeepEvenAnEmptyNumber) {
     t.clearRecords();
     alertsAtEachEvent.clear();
     watchAlertOrder();
-    RE_DIAL(lib);
+    RE_DIAL(link);
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail||recall|S|Input Phone Number|")});
     EXPECT_EQ(t.alerts().front(), "recall Fail=>Input Phone Number");
     EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{1});
@@ -70,9 +70,9 @@ TEST_F(Call, PickUpAndHangUpKeepEvenAnEmptyNumber) {
 }
 
 TEST_F(Call, RedialSendsTheLastNumberAgainWithoutSaving) {
-    DIAL(lib, "0311112222");
+    DIAL(link, "0311112222");
     t.clearRecords();
-    RE_DIAL(lib);
+    RE_DIAL(link);
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0024|R|0212345678|0311112222|")});
     EXPECT_EQ(commandLog().front(), "0212345678 RE_DIAL => [GuestPhone:0311112222]");
     EXPECT_TRUE(t.ini.writes.empty());
@@ -81,14 +81,14 @@ TEST_F(Call, RedialSendsTheLastNumberAgainWithoutSaving) {
 TEST_F(Call, RedialHasNothingFromAnEarlierRun) {
     t.ini.set(t.userFile(), "Call", "GUEST_PHONE", "0311112222");
     t.startConnected();
-    RE_DIAL(lib);
+    RE_DIAL(link);
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail||recall|S|Input Phone Number|")});
 }
 
 TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
     takeLinkDown();
     lib.config.CallState = "2";
-    DIAL(lib, "0311112222");
+    DIAL(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail|0212345678|0311112222|dialing|S|CTI disconnect|")});
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0311112222");
     EXPECT_EQ(commandLog(), Vec{"0212345678 DIAL => [GuestPhone:0311112222]"});
@@ -96,9 +96,9 @@ TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
     EXPECT_EQ(lib.config.CallState, "2");
 
     t.clearRecords();
-    PICK_UP(lib, "0311112222");
-    HANG_UP(lib, "0311112222");
-    RE_DIAL(lib);
+    PICK_UP(link, "0311112222");
+    HANG_UP(link, "0311112222");
+    RE_DIAL(link);
     EXPECT_EQ(t.events(), (Vec{Smsg("call|fail|0212345678|0311112222|pickup|S|CTI disconnect|"),
                                Smsg("call|fail|0212345678|0311112222|hangup|S|CTI disconnect|"),
                                Smsg("call|fail|0212345678|0311112222|dialing|S|CTI disconnect|")}));
@@ -106,12 +106,12 @@ TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
 }
 
 TEST_F(Call, UnknownSubCodeHasNoActionWordAndTheNumberIsNotTrimmed) {
-    EXPECT_TRUE(SendCall(lib, "X", " 0311112222 "));
+    EXPECT_TRUE(SendCall(link, "X", " 0311112222 "));
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0026|X|0212345678| 0311112222 |")});
     EXPECT_EQ(lib.config.CallState, "1");
 
     takeLinkDown();
-    EXPECT_FALSE(SendCall(lib, "r", "0311112222"));
+    EXPECT_FALSE(SendCall(link, "r", "0311112222"));
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail|0212345678|0311112222||S|CTI disconnect|")});
 }
 
@@ -119,10 +119,10 @@ TEST_F(Call, FailedSendReportsTheCallThatWasBeingMade) {
     // The failed send reconnects; on the disconnect event the host hangs up,
     // which empties GUEST_PHONE while the dial is still reporting.
     t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|disconnect||")) HANG_UP(lib, "");
+        if (text == Smsg("conn|disconnect||")) HANG_UP(link, "");
     };
     t.socket.refuseSend = true;
-    DIAL(lib, "0311112222");
+    DIAL(link, "0311112222");
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("call|fail|0212345678||hangup|S|CTI disconnect|"),
                                Smsg("call|fail|0212345678|0311112222|dialing|S|Except CTI SEND|")}));
     EXPECT_EQ(lib.config.GUEST_PHONE, "");
@@ -130,7 +130,7 @@ TEST_F(Call, FailedSendReportsTheCallThatWasBeingMade) {
 
 TEST_F(Call, HostMayDialFromItsLoginCallback) {
     t.host.onCallback = [this](const std::string& text) {
-        if (text.rfind(Smsg("login|success|"), 0) == 0) DIAL(lib, "0311112222");
+        if (text.rfind(Smsg("login|success|"), 0) == 0) DIAL(link, "0311112222");
     };
     // The event the server's LOGIN answer produces.
     NotifyHost(lib, "login|success|0212345678|http://web.example/|");
@@ -142,9 +142,9 @@ TEST_F(Call, HostMayDialFromItsLoginCallback) {
 TEST_F(Call, HostMayDialAgainFromTheFailureOfABlankDial) {
     int retries = 0;
     t.host.onCallback = [&](const std::string& text) {
-        if (text.rfind(Smsg("call|fail|"), 0) == 0 && retries++ == 0) DIAL(lib, "0311112222");
+        if (text.rfind(Smsg("call|fail|"), 0) == 0 && retries++ == 0) DIAL(link, "0311112222");
     };
-    DIAL(lib, "");
+    DIAL(link, "");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0024|R|0212345678|0311112222|")});
     EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
     // Own alert, then the event's alert, raised after the nested dial returned.

@@ -18,7 +18,7 @@ TEST_F(Record, OnlyAConnectedCallCanBeRecordedAndThatIsCheckedFirst) {
         alertsAtEachEvent.clear();
         watchAlertOrder();
         lib.config.CallState = state;
-        CALL_RECORD(lib, "  ");
+        CALL_RECORD(link, "  ");
         EXPECT_EQ(t.events(), Vec{Smsg("call_record|fail|Does not calling|")}) << state;
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{1});
         EXPECT_EQ(t.alerts().front(), "call record=>Does not calling");
@@ -29,9 +29,9 @@ TEST_F(Record, OnlyAConnectedCallCanBeRecordedAndThatIsCheckedFirst) {
 }
 
 TEST_F(Record, DialAloneIsNotACallInProgress) {
-    DIAL(lib, "0311112222");
+    DIAL(link, "0311112222");
     t.clearRecords();
-    CALL_RECORD(lib, "0311112222");
+    CALL_RECORD(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("call_record|fail|Does not calling|")});
 }
 
@@ -39,7 +39,7 @@ TEST_F(Record, BlankNumberIsRefused) {
     lib.config.CallState = "2";
     for (const std::string number : {"", " \t "}) {
         t.clearRecords();
-        CALL_RECORD(lib, number);
+        CALL_RECORD(link, number);
         EXPECT_EQ(t.events(), Vec{Smsg("call_record|fail|Input Phone Number|")});
         EXPECT_EQ(t.alerts().front(), "call record=>Input Phone Number");
         EXPECT_TRUE(t.socket.packets.empty());
@@ -48,7 +48,7 @@ TEST_F(Record, BlankNumberIsRefused) {
 
 TEST_F(Record, SendsTheTrimmedNumberAndChangesNothing) {
     lib.config.CallState = "2";
-    CALL_RECORD(lib, " 0311112222 ");
+    CALL_RECORD(link, " 0311112222 ");
     const std::string packet = "|LINK|RECORD    |R|0024|R|0212345678|0311112222|";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
     EXPECT_EQ(commandLog(), (Vec{"CALL_RECORD", "0212345678 CTI SEND => " + packet}));
@@ -60,14 +60,14 @@ TEST_F(Record, SendsTheTrimmedNumberAndChangesNothing) {
 TEST_F(Record, FailuresSpellTheirSubjectsDifferently) {
     takeLinkDown();
     lib.config.CallState = "2";
-    CALL_RECORD(lib, "0311112222");
+    CALL_RECORD(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("record|fail|0212345678|disconnect|")});
     EXPECT_EQ(connectAttempts(), 0u);
 
     t.startConnected();
     lib.config.CallState = "2";
     t.socket.refuseSend = true;
-    CALL_RECORD(lib, "0311112222");
+    CALL_RECORD(link, "0311112222");
     EXPECT_EQ(t.events().back(), Smsg("call record|fail|0212345678|0311112222|Except CTI SEND|"));
 }
 

@@ -32,9 +32,9 @@ TEST_F(Sms, FirstBlankArgumentIsReportedThenAlerted) {
         alertsAtEachEvent.clear();
         watchAlertOrder();
         if (c.booked)
-            SMS_BOOKED(lib, c.calledNo, c.message, c.sendTime);
+            SMS_BOOKED(link, c.calledNo, c.message, c.sendTime);
         else
-            SMS_INSTANT(lib, c.calledNo, c.message);
+            SMS_INSTANT(link, c.calledNo, c.message);
         EXPECT_EQ(t.events(), Vec{Smsg(c.event)});
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{0});
         ASSERT_FALSE(t.alerts().empty());
@@ -46,7 +46,7 @@ TEST_F(Sms, FirstBlankArgumentIsReportedThenAlerted) {
 }
 
 TEST_F(Sms, InstantIsLoggedAsGivenAndSentTrimmed) {
-    SMS_INSTANT(lib, " 01012345678 ", " hello\r\n");
+    SMS_INSTANT(link, " 01012345678 ", " hello\r\n");
     const std::string packet = "|LINK|SMS       |R|0032|R|0212345678|01012345678|hello||";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
     EXPECT_EQ(commandLog(), (Vec{"0212345678 SMS_INSTANT => pCalledNo: 01012345678  / pMsg: hello\r\n",
@@ -56,7 +56,7 @@ TEST_F(Sms, InstantIsLoggedAsGivenAndSentTrimmed) {
 }
 
 TEST_F(Sms, BookedCarriesTheTrimmedSendTime) {
-    SMS_BOOKED(lib, "01012345678", "hello", " 20261209103000 ");
+    SMS_BOOKED(link, "01012345678", "hello", " 20261209103000 ");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|BOOKED    |R|0046|R|0212345678|01012345678|hello|20261209103000|")});
     EXPECT_EQ(commandLog()[0],
               "0212345678 SMS_BOOKED => pCalledNo:01012345678 / pMsg:hello / pSendTime: 20261209103000 ");
@@ -65,9 +65,9 @@ TEST_F(Sms, BookedCarriesTheTrimmedSendTime) {
 }
 
 TEST_F(Sms, MessageBytesGoOutUnchangedAndAreCounted) {
-    SMS_INSTANT(lib, "01012345678", "a|b");  // one field more, nothing escaped
-    SMS_INSTANT(lib, "01012345678", "\xC7\xD1\xB1\xDB");  // two CP949 characters, four bytes
-    SMS_INSTANT(lib, "01012345678", "\xC7\xD1 ");  // a lead byte is never trimmed
+    SMS_INSTANT(link, "01012345678", "a|b");  // one field more, nothing escaped
+    SMS_INSTANT(link, "01012345678", "\xC7\xD1\xB1\xDB");  // two CP949 characters, four bytes
+    SMS_INSTANT(link, "01012345678", "\xC7\xD1 ");  // a lead byte is never trimmed
     EXPECT_EQ(t.socket.packets, (Vec{Wire("|LINK|SMS       |R|0030|R|0212345678|01012345678|a|b||"),
                                      Wire("|LINK|SMS       |R|0031|R|0212345678|01012345678|\xC7\xD1\xB1\xDB||"),
                                      Wire("|LINK|SMS       |R|0029|R|0212345678|01012345678|\xC7\xD1||")}));
@@ -76,7 +76,7 @@ TEST_F(Sms, MessageBytesGoOutUnchangedAndAreCounted) {
 TEST_F(Sms, LongMessageIsSentWholeWithAWiderLengthField) {
     std::string message;
     for (int i = 0; i < 50000; ++i) message += "\xC7\xD1";  // 100,000 bytes
-    SMS_INSTANT(lib, "01012345678", message);
+    SMS_INSTANT(link, "01012345678", message);
     ASSERT_EQ(t.socket.packets.size(), 1u);
     EXPECT_EQ(t.socket.packets[0],
               Wire("|LINK|SMS       |R|100027|R|0212345678|01012345678|" + message + "||"));
@@ -84,14 +84,14 @@ TEST_F(Sms, LongMessageIsSentWholeWithAWiderLengthField) {
 
 TEST_F(Sms, EmptyOwnPhoneIsCountedLikeAnyOtherField) {
     lib.config.PHONE_NO.clear();
-    SMS_INSTANT(lib, "01012345678", "hello");
+    SMS_INSTANT(link, "01012345678", "hello");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|SMS       |R|0022|R||01012345678|hello||")});
 }
 
 TEST_F(Sms, LinkDownIsReportedAfterBothLogLinesWithoutReconnecting) {
     takeLinkDown();
-    SMS_INSTANT(lib, "01012345678", "hello");
-    SMS_BOOKED(lib, "01012345678", "hello", "20261209103000");
+    SMS_INSTANT(link, "01012345678", "hello");
+    SMS_BOOKED(link, "01012345678", "hello", "20261209103000");
     EXPECT_EQ(t.events(), (Vec{Smsg("sms|fail|0212345678|01012345678|instant|CTI disconnect|"),
                                Smsg("sms|fail|0212345678|01012345678|booked|CTI disconnect|")}));
     const Vec log = commandLog();
@@ -103,16 +103,16 @@ TEST_F(Sms, LinkDownIsReportedAfterBothLogLinesWithoutReconnecting) {
 
 TEST_F(Sms, FailedSendNamesOwnAndCalledNumber) {
     t.socket.refuseSend = true;
-    SMS_INSTANT(lib, "01012345678", "hello");
+    SMS_INSTANT(link, "01012345678", "hello");
     EXPECT_EQ(t.events().back(), Smsg("sms|fail|0212345678|01012345678|instant|Except CTI SEND|"));
 }
 
 TEST_F(Sms, AcknowledgementOfAReceivedMessage) {
-    SendSmsAck(lib, "0311112222");
+    SendSmsAck(link, "0311112222");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|SMS       |S|0025|S|0212345678|0311112222||")});
 
     takeLinkDown();
-    SendSmsAck(lib, "0311112222");
+    SendSmsAck(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("sms|fail|0212345678|0311112222|read|CTI disconnect|")});
     EXPECT_EQ(connectAttempts(), 0u);
 }

@@ -21,7 +21,7 @@ protected:
         t.startConnected("0212345678");
         t.lib.config.CallState = "L";
     }
-    void Run(const std::string& query) { HTTPServerCommandGet(t.lib, ParseFormText(query)); }
+    void Run(const std::string& query) { HTTPServerCommandGet(t.web, ParseFormText(query)); }
 
     testing::TestLibrary t;
 };
@@ -181,9 +181,9 @@ TEST(RunCommandGet, TurnsAnErrorIntoItsMessage) {
     t.lib.config.CallState = "L";
     t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
     const Parameters request = ParseFormText("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
-    EXPECT_EQ(RunCommandGet(t.lib, request), "host failed");
+    EXPECT_EQ(RunCommandGet(t.web, request), "host failed");
     t.host.onCallback = nullptr;
-    EXPECT_EQ(RunCommandGet(t.lib, request), std::nullopt);
+    EXPECT_EQ(RunCommandGet(t.web, request), std::nullopt);
 }
 
 // A signed-in library whose login gave the web address of the service's
@@ -227,7 +227,7 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         t.clearRecords();
         t.lib.config.CallState = "L";
         t.lib.config.GUEST_PHONE = "0101111222";
-        const CommandAnswer answer = ServeCommand(t.lib, Request("POST", one.source, call));
+        const CommandAnswer answer = ServeCommand(t.web, Request("POST", one.source, call));
         EXPECT_EQ(answer.kind, one.kind) << one.logged;
         EXPECT_EQ(answer.allowOrigin, one.allowOrigin) << one.logged;
         if (one.kind == Kind::Ok) {
@@ -245,21 +245,21 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
 }
 
 TEST_F(ServeCommandTest, ARefusedPageWithoutParametersIsAnsweredAsBefore) {
-    const CommandAnswer answer = ServeCommand(t.lib, Request("GET", FromOrigin("https://evil.example"), ""));
+    const CommandAnswer answer = ServeCommand(t.web, Request("GET", FromOrigin("https://evil.example"), ""));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Ok);
     EXPECT_EQ(answer.allowOrigin, "");
     EXPECT_TRUE(t.files.appended.empty());
 }
 
 TEST_F(ServeCommandTest, OnlyAnAllowedOriginGetsAPreflightAnswer) {
-    CommandAnswer answer = ServeCommand(t.lib, Request("OPTIONS", FromOrigin("https://crm.example.com"), ""));
+    CommandAnswer answer = ServeCommand(t.web, Request("OPTIONS", FromOrigin("https://crm.example.com"), ""));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Preflight);
     EXPECT_EQ(answer.allowOrigin, "https://crm.example.com");
     EXPECT_TRUE(t.files.appended.empty());
 
-    answer = ServeCommand(t.lib, Request("OPTIONS", FromOrigin("https://evil.example"), ""));
+    answer = ServeCommand(t.web, Request("OPTIONS", FromOrigin("https://evil.example"), ""));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Forbidden);
-    answer = ServeCommand(t.lib, Request("OPTIONS", {}, ""));
+    answer = ServeCommand(t.web, Request("OPTIONS", {}, ""));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Forbidden);
     EXPECT_EQ(t.logLines(), (Lines{"0212345678 HTTPServer => Refused OPTIONS Origin:https://evil.example",
                                    "0212345678 HTTPServer => Refused OPTIONS"}));
@@ -268,15 +268,15 @@ TEST_F(ServeCommandTest, OnlyAnAllowedOriginGetsAPreflightAnswer) {
 
 TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
     t.lib.config.WebPopupUrl.clear();
-    EXPECT_EQ(ServeCommand(t.lib, Request("GET", FromOrigin("http://127.0.0.1:8080"), call)).kind,
+    EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("http://127.0.0.1:8080"), call)).kind,
               CommandAnswer::Kind::Forbidden);
-    EXPECT_EQ(ServeCommand(t.lib, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
+    EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
               CommandAnswer::Kind::Ok);
 }
 
 TEST_F(ServeCommandTest, AHandlerErrorBecomesTheErrorAnswer) {
     t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
-    const CommandAnswer answer = ServeCommand(t.lib, Request("GET", {}, "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2"));
+    const CommandAnswer answer = ServeCommand(t.web, Request("GET", {}, "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2"));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Error);
     EXPECT_EQ(answer.error, "host failed");
 }

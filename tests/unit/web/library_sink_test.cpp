@@ -67,7 +67,7 @@ protected:
 
     testing::TestLibrary t;
     OwnerQueue owner;
-    LibrarySink sink{t.lib, [this](LibrarySink::Work work) { return owner.post(std::move(work)); }};
+    LibrarySink sink{t.web, [this](LibrarySink::Work work) { return owner.post(std::move(work)); }};
     std::vector<std::shared_future<CommandAnswer>> handling;
 };
 

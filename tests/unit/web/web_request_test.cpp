@@ -20,7 +20,7 @@ protected:
 };
 
 TEST_F(WebRequest, PostsTheFormAndLogsEachStep) {
-    WEB_REQUEST(t.lib, "CL", "0212345678", "", "");
+    WEB_REQUEST(t.web, "CL", "0212345678", "", "");
     EXPECT_EQ(t.browser.posts,
               (std::vector<Post>{{"http://svc.example/popup.asp", "KIND=CL&PHONE_NO=0212345678&GUEST_PHONE=&SMS_MSG="}}));
     EXPECT_EQ(t.alerts(), Lines{"WEB_REQUEST=>pKind[CL:CALL LIST]0212345678"});
@@ -45,13 +45,13 @@ TEST_F(WebRequest, EveryLabelAndUnknownCodesPostedUnchanged) {
         {"XX", ""},          {" CL", ""},
     };
     for (const auto& [code, label] : labels) EXPECT_EQ(PageLabel(code), label) << code;
-    WEB_REQUEST(t.lib, "XX", "", "", "");
+    WEB_REQUEST(t.web, "XX", "", "", "");
     EXPECT_EQ(t.alerts(), Lines{"WEB_REQUEST=>pKind[XX:]0212345678"});
     EXPECT_EQ(t.browser.posts.at(0).second, "KIND=XX&PHONE_NO=&GUEST_PHONE=&SMS_MSG=");
 }
 
 TEST_F(WebRequest, ValuesArePostedAsGivenSaveWhatWouldBreakTheForm) {
-    WEB_REQUEST(t.lib, "SS", " 0212345678 ", "0101", "\xB0\xA1 50%+tax & more");
+    WEB_REQUEST(t.web, "SS", " 0212345678 ", "0101", "\xB0\xA1 50%+tax & more");
     EXPECT_EQ(t.browser.posts.at(0).second,
               "KIND=SS&PHONE_NO= 0212345678 &GUEST_PHONE=0101&SMS_MSG=\xB0\xA1 50%25%2Btax %26 more");
     // The log shows the message as the host gave it.
@@ -62,7 +62,7 @@ TEST_F(WebRequest, ValuesArePostedAsGivenSaveWhatWouldBreakTheForm) {
 TEST_F(WebRequest, WhenNoBrowserOpensTheFailureIsOnlyLogged) {
     t.browser.fail = true;
     t.defaultBrowser.openFailure = "no browser";
-    WEB_REQUEST(t.lib, "MA", "1", "2", "3");
+    WEB_REQUEST(t.web, "MA", "1", "2", "3");
     EXPECT_EQ(t.logLines().back(),
               "0212345678 POPUP Data Send Except => Address:http://svc.example/popup.asp?"
               "KIND=MA&PHONE_NO=1&GUEST_PHONE=2&SMS_MSG=3");
@@ -93,7 +93,7 @@ TEST_F(WebRequest, TheSettingChoosesTheWaysTried) {
         t.lib.config.WEB_BROWSER = c.setting;
         t.browser.fail = !c.ieWorks;
         t.defaultBrowser.openFailure = c.shellWorks ? "" : "no browser";
-        WEB_REQUEST(t.lib, "CL", "", "", "");
+        WEB_REQUEST(t.web, "CL", "", "", "");
         EXPECT_EQ(t.browser.posts.size(), c.ieTried ? 1u : 0u);
         EXPECT_EQ(t.logTexts("POPUP_IE"), c.ieTried ? Lines{c.ieWorks ? "END" : "Except"} : Lines{});
         EXPECT_EQ(t.defaultBrowser.opened.size(), c.shellTried ? 1u : 0u);
@@ -104,7 +104,7 @@ TEST_F(WebRequest, TheSettingChoosesTheWaysTried) {
 
 TEST_F(WebRequest, TheDefaultBrowserGetsAPageThatPostsTheForm) {
     t.browser.fail = true;
-    WEB_REQUEST(t.lib, "SS", "0212345678", "0101", "\xB0\xA1 50%+tax & more");
+    WEB_REQUEST(t.web, "SS", "0212345678", "0101", "\xB0\xA1 50%+tax & more");
     const std::string name = "veltrane-page-0000000000001234.html";
     EXPECT_EQ(t.defaultBrowser.opened, Lines{name});
     ASSERT_EQ(t.defaultBrowser.pages.count(name), 1u);
@@ -125,7 +125,7 @@ TEST_F(WebRequest, OnlyWebAddressesGoToTheDefaultBrowser) {
         SCOPED_TRACE(address);
         t.clearRecords();
         t.lib.config.WebPopupUrl = address;
-        WEB_REQUEST(t.lib, "CL", "", "", "");
+        WEB_REQUEST(t.web, "CL", "", "", "");
         // Internet Explorer is tried whatever the address, as it always was.
         EXPECT_EQ(t.browser.posts.size(), 1u);
         EXPECT_EQ(t.defaultBrowser.opened.size(), opened ? 1u : 0u);
@@ -137,7 +137,7 @@ TEST_F(WebRequest, OnlyWebAddressesGoToTheDefaultBrowser) {
 TEST_F(WebRequest, APageThatIsNotOpenedIsNotKept) {
     t.browser.fail = true;
     t.defaultBrowser.writeFailure = "disk full";
-    WEB_REQUEST(t.lib, "CL", "", "", "");
+    WEB_REQUEST(t.web, "CL", "", "", "");
     EXPECT_TRUE(t.defaultBrowser.opened.empty());
     EXPECT_EQ(t.logTexts("POPUP_DEFAULT_BROWSER"),
               Lines{"Except:veltrane-page-0000000000001234.html not written: disk full"});
@@ -145,10 +145,10 @@ TEST_F(WebRequest, APageThatIsNotOpenedIsNotKept) {
     t.clearRecords();
     t.defaultBrowser.writeFailure.clear();
     t.defaultBrowser.openFailure = "ShellExecute error 31";
-    WEB_REQUEST(t.lib, "CL", "", "", "");
+    WEB_REQUEST(t.web, "CL", "", "", "");
     EXPECT_EQ(t.defaultBrowser.opened.size(), 1u);
     EXPECT_TRUE(t.defaultBrowser.pages.empty());
-    EXPECT_TRUE(t.lib.PendingPages.empty());
+    EXPECT_TRUE(t.web.pendingPages.empty());
     EXPECT_FALSE(t.pageCleanup.running);
     EXPECT_EQ(t.logTexts("POPUP_DEFAULT_BROWSER"),
               Lines{"Except:veltrane-page-0000000000001235.html not opened: ShellExecute error 31"});
@@ -161,12 +161,12 @@ TEST_F(WebRequest, EachPageIsDeletedAMinuteAfterItWasOpened) {
     t.lib.config.WEB_BROWSER = "DEFAULT_BROWSER";
     const auto tick = [&] {
         ASSERT_TRUE(t.pageCleanup.running);
-        PageCleanupTimer(t.lib);
+        PageCleanupTimer(t.web);
     };
-    WEB_REQUEST(t.lib, "CL", "", "", "");
+    WEB_REQUEST(t.web, "CL", "", "", "");
     tick();
     tick();
-    WEB_REQUEST(t.lib, "SL", "", "", "");
+    WEB_REQUEST(t.web, "SL", "", "", "");
     EXPECT_EQ(t.pageCleanup.starts, 1);  // the running timer serves both
     for (int i = 0; i < kPageCleanupTicks - 2; ++i) tick();
     EXPECT_EQ(t.defaultBrowser.pages.size(), 1u);
@@ -180,7 +180,7 @@ TEST_F(WebRequest, EachPageIsDeletedAMinuteAfterItWasOpened) {
 
 TEST_F(WebRequest, DllStartRemovesItsOwnPagesAndThoseLeftBehind) {
     t.lib.config.WEB_BROWSER = "DEFAULT_BROWSER";
-    WEB_REQUEST(t.lib, "CL", "", "", "");  // this process's page, just opened
+    WEB_REQUEST(t.web, "CL", "", "", "");  // this process's page, just opened
     auto& pages = t.defaultBrowser.pages;
     const auto add = [&](const std::string& name, int ageSeconds) {
         pages[name] = "";
@@ -194,19 +194,19 @@ TEST_F(WebRequest, DllStartRemovesItsOwnPagesAndThoseLeftBehind) {
     Lines left;
     for (const auto& [name, bytes] : pages) left.push_back(name);
     EXPECT_EQ(left, (Lines{"report.html", "veltrane-page-00000000000000bb.html", "veltrane-page.html"}));
-    EXPECT_TRUE(t.lib.PendingPages.empty());
+    EXPECT_TRUE(t.web.pendingPages.empty());
     EXPECT_FALSE(t.pageCleanup.running);
 }
 
 TEST_F(WebRequest, BeforeLoginTheFormGoesToAnEmptyAddress) {
     t.lib.config.WebPopupUrl.clear();
-    WEB_REQUEST(t.lib, "CL", "", "", "");
+    WEB_REQUEST(t.web, "CL", "", "", "");
     EXPECT_EQ(t.browser.posts.at(0).first, "");
 }
 
 TEST_F(WebRequest, TwoCallsPostTwice) {
-    WEB_REQUEST(t.lib, "CL", "", "", "");
-    WEB_REQUEST(t.lib, "SL", "", "", "");
+    WEB_REQUEST(t.web, "CL", "", "", "");
+    WEB_REQUEST(t.web, "SL", "", "", "");
     ASSERT_EQ(t.browser.posts.size(), 2u);
     EXPECT_EQ(t.browser.posts[1].second, "KIND=SL&PHONE_NO=&GUEST_PHONE=&SMS_MSG=");
 }

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "harness/test_host.h"
-#include "core/host_support.h"
+#include "host/host_support.h"
 
 namespace veltrane::wine {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/host_support.h"
+#include "host/host_support.h"
 
 #include <iphlpapi.h>
 

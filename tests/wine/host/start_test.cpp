@@ -2,7 +2,7 @@
 
 #include "harness/fake_cti_server.h"
 #include "harness/test_host.h"
-#include "core/host_support.h"
+#include "host/host_support.h"
 
 namespace veltrane::wine {
 namespace {

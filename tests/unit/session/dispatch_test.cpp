@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "link/dispatch.h"
+#include "session/session.h"
 #include "support/server_packet.h"
 #include "support/fake_platform.h"
 
-namespace veltrane::cti {
+namespace veltrane::session {
 namespace {
 
 using testing::ServerPacket;
@@ -26,7 +26,7 @@ protected:
         lib.config.WebPopupUrl = "http://old.example/";
     }
     bool dispatch(const std::string& kind, const std::string& result, const std::string& body) {
-        return DispatchCtiMessage(lib, kind, result, body);
+        return session.dispatch(kind, result, body);
     }
     // The event the host received, without its envelope; "" when none.
     std::string onlyEvent() const {
@@ -333,4 +333,4 @@ TEST_F(DispatchTest, LoginAnswerDecidesWhetherNewConnectionsSignIn) {
 }
 
 }  // namespace
-}  // namespace veltrane::cti
+}  // namespace veltrane::session
