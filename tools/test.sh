@@ -1,9 +1,10 @@
 #!/bin/sh
 # Checks that the library's layers include one way, builds the three builds
 # and runs every test: the portable layers natively (ASan, UBSan),
-# veltrane.dll x64 under Wine and Xvfb, and the x86 DLL's link checks (32-bit programs cannot run on this kind of machine); then
-# fuzzes the CTI reader and the HTTP request parser for a minute each. The
-# x64 tests include the release ZIP, made from the x64 and x86 builds.
+# veltrane.dll x64 under Wine and Xvfb, and the x86 DLL's link checks
+# (32-bit programs cannot run on this kind of machine); then fuzzes the CTI
+# reader and the HTTP request parser for a minute each. The x64 tests
+# include the release ZIP, made from the x64 and x86 builds.
 set -eu
 cd "$(dirname "$0")/.."
 tools/setup-debian.sh
