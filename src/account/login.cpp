@@ -24,13 +24,13 @@ void PC_LOGIN(cti::Link& link, const std::string& phone, const std::string& logi
     TCONFIG_INFO& c = lib.config;
     cti::HostActed(link);
     if (const std::string missing = MissingLoginArgument(phone, loginId, password); !missing.empty()) {
-        NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|" + missing + "|");
+        NotifyHost(lib, "login", "fail", {c.PHONE_NO, missing});
         ShowAlert(lib, "login Fail", missing, 5);
         return;
     }
     if (!cti::IsConnected(link)) {
         cti::ConnectCti(link);
-        NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|CTI ReConnecting|");
+        NotifyHost(lib, "login", "fail", {c.PHONE_NO, "CTI ReConnecting"});
         return;
     }
     c.PHONE_NO = Trim(phone);
@@ -50,38 +50,25 @@ void PC_LOGOUT(cti::Link& link) {
 }
 
 void SendLogin(cti::Link& link, const std::string& loginId, const std::string& password) {
-    Library& lib = link.lib;
+    const Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "login|fail|" + c.PHONE_NO + "|disconnect|");
-        return;
-    }
     const std::string secret = Trim(password);
-    const std::string packet =
-        cti::BuildPacket("LOGIN", "R", "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(loginId) + "|" + secret + "|");
-    // The log file is readable by every user: it never shows the password,
-    // which is the packet's last field.
-    std::string logged = packet;
-    logged.replace(packet.size() - secret.size() - 1, secret.size(), "********");
-    // Framed before sending, like the other builders. The empty third field
-    // is what hosts have always parsed.
-    const std::string event = "login|fail||" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(link, packet, &logged));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    cti::SendRequest(link, {.kind = "LOGIN",
+                            .marker = "R",
+                            .body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(loginId) + "|" + secret + "|",
+                            .offline = HostEvent("login", "fail", {c.PHONE_NO, "disconnect"}),
+                            // The empty first detail is what hosts have always parsed.
+                            .failed = HostEvent("login", "fail", {"", c.PHONE_NO}),
+                            .secret = secret});
 }
 
 void SendLogout(cti::Link& link) {
-    Library& lib = link.lib;
-    const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "logout|fail|" + c.PHONE_NO + "|disconnect|");
-        return;
-    }
-    // Framed before sending: a failed send reconnects, and the host may act on
-    // the disconnect event before this one is built.
-    const std::string event = "logout|fail|" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("LOGOUT", "R", "R|" + c.PHONE_NO + "|")));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    const TCONFIG_INFO& c = link.lib.config;
+    cti::SendRequest(link, {.kind = "LOGOUT",
+                            .marker = "R",
+                            .body = "R|" + c.PHONE_NO + "|",
+                            .offline = HostEvent("logout", "fail", {c.PHONE_NO, "disconnect"}),
+                            .failed = HostEvent("logout", "fail", {c.PHONE_NO})});
 }
 
 }  // namespace veltrane::account

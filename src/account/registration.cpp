@@ -22,13 +22,13 @@ void CERTIFICATION_NO(cti::Link& link, const std::string& phone) {
     Library& lib = link.lib;
     cti::HostActed(link);
     if (IsBlank(phone)) {
-        NotifyHost(lib, "certification_no|fail|Input phone number|");
+        NotifyHost(lib, "certification_no", "fail", {"Input phone number"});
         ShowAlert(lib, "certification_no Fail", "Input phone number", 5);
         return;
     }
     if (!cti::IsConnected(link)) {
         cti::ConnectCti(link);
-        NotifyHost(lib, "certification_no|fail|CTI ReConnecting|");
+        NotifyHost(lib, "certification_no", "fail", {"CTI ReConnecting"});
         return;
     }
     // Kept exactly as the host gave it, blanks included: the server's answer
@@ -42,19 +42,13 @@ void CERTIFICATION_NO(cti::Link& link, const std::string& phone) {
 }
 
 void SendNumber(cti::Link& link, const std::string& phone, const std::string& macAddress) {
-    Library& lib = link.lib;
-    // "Certification_no" and "Fail" in capitals are what hosts have always
-    // received from this builder.
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "Certification_no|" + phone + "|Fail|disconnect|");
-        return;
-    }
-    const std::string body = "R|" + phone + "|" + macAddress + "|";
-    // Framed before sending: a failed send reconnects, and the host may act on
-    // the disconnect event before this one is built.
-    const std::string event = "Certification_no|" + phone + "|fail|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("NUMBER", "R", body)));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    // "Certification_no", the phone number before the result, and "Fail" in
+    // capitals are what hosts have always received from this builder.
+    cti::SendRequest(link, {.kind = "NUMBER",
+                            .marker = "R",
+                            .body = "R|" + phone + "|" + macAddress + "|",
+                            .offline = HostEvent("Certification_no", phone, {"Fail", "disconnect"}),
+                            .failed = HostEvent("Certification_no", phone, {"fail"})});
 }
 
 void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::string& certificationNo) {
@@ -64,19 +58,19 @@ void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::stri
     WriteLog(lib, "CERTIFICATION_PC Request", "Phone(" + phone + ")RegPhone(" + c.REG_PHONE + ")");
     const std::string trimmedPhone = Trim(phone);
     if (WithoutDashes(trimmedPhone) != c.REG_PHONE) {
-        NotifyHost(lib, "certification_pc|fail|Difference phone number|");
+        NotifyHost(lib, "certification_pc", "fail", {"Difference phone number"});
         ShowAlert(lib, "certification_pc Fail", "Difference phone number", 5);
         return;
     }
     // "Cretification" is the spelling hosts compare against.
     if (IsBlank(certificationNo)) {
-        NotifyHost(lib, "certification_pc|fail|Input Cretification number|");
+        NotifyHost(lib, "certification_pc", "fail", {"Input Cretification number"});
         ShowAlert(lib, "certification_pc Fail", "Input Cretification number", 5);
         return;
     }
     if (!cti::IsConnected(link)) {
         cti::ConnectCti(link);
-        NotifyHost(lib, "certification_pc|fail|CTI ReConnecting|");
+        NotifyHost(lib, "certification_pc", "fail", {"CTI ReConnecting"});
         return;
     }
     const std::string number = Trim(certificationNo);
@@ -85,16 +79,13 @@ void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::stri
 }
 
 void SendCertify(cti::Link& link, const std::string& certificationNo) {
-    Library& lib = link.lib;
+    const Library& lib = link.lib;
     const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "certification_pc|fail|" + c.PHONE_NO + "|disconnect|");
-        return;
-    }
-    const std::string body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(certificationNo) + "|";
-    const std::string event = "certification_pc|fail|" + c.PHONE_NO + "|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("CERTIFY", "R", body)));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    cti::SendRequest(link, {.kind = "CERTIFY",
+                            .marker = "R",
+                            .body = "R|" + c.PHONE_NO + "|" + lib.CurrentMac + "|" + Trim(certificationNo) + "|",
+                            .offline = HostEvent("certification_pc", "fail", {c.PHONE_NO, "disconnect"}),
+                            .failed = HostEvent("certification_pc", "fail", {c.PHONE_NO})});
 }
 
 void CERTIFICATION_OTHER(cti::Link& link) {

@@ -36,7 +36,7 @@ bool HandleNumber(Library& lib, cti::ServerMessage& m) {
         Certify(lib, m.phoneNo);
         detail = "certified";
     }
-    NotifyHost(lib, "certification_no|" + m.resultWord() + "|" + m.phoneNo + "|" + detail + "|");
+    NotifyHost(lib, "certification_no", m.resultWord(), {m.phoneNo, detail});
     return true;
 }
 
@@ -49,7 +49,7 @@ bool HandleCertify(Library& lib, cti::ServerMessage& m) {
     }
     // The server has bound the number to this PC either way.
     Certify(lib, m.phoneNo);
-    NotifyHost(lib, "certification_pc|" + m.resultWord() + "|" + m.phoneNo + "|" + detail + "|");
+    NotifyHost(lib, "certification_pc", m.resultWord(), {m.phoneNo, detail});
     return true;
 }
 
@@ -74,14 +74,14 @@ bool HandleLogin(Library& lib, cti::ServerMessage& m) {
     }
     // What this packet said, even if the host's reaction changed the record.
     const std::string web = c.WebPopupUrl;
-    NotifyHost(lib, "login|" + m.resultWord() + "|" + m.phoneNo + "|" + detail + "|");
+    NotifyHost(lib, "login", m.resultWord(), {m.phoneNo, detail});
     WriteLog(lib, "LOGIN", "PhoneNo:" + m.phoneNo + "\rWeb:" + web);
     return true;
 }
 
 bool HandleLogout(Library& lib, cti::ServerMessage& m) {
     if (m.failed && !ParseInt(m.subKind)) return false;
-    NotifyHost(lib, "logout|" + m.resultWord() + "|" + m.phoneNo + "||");
+    NotifyHost(lib, "logout", m.resultWord(), {m.phoneNo, ""});
     return true;
 }
 

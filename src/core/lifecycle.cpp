@@ -36,7 +36,7 @@ void StartCommandServer(Library& lib) {
         WriteLog(lib, "HTTPServer", port + " / Request : " + error);
         const bool toldAlready = lib.os.httpServerRetry.active();
         lib.os.httpServerRetry.start(kHttpServerRetryMs);
-        if (!toldAlready) NotifyHost(lib, "httpserver|fail|" + port + " unavailable|");
+        if (!toldAlready) NotifyHost(lib, "httpserver", "fail", {port + " unavailable"});
         return;
     }
     lib.os.httpServerRetry.stop();
@@ -76,9 +76,9 @@ void RunStart(Library& lib, StartSteps& steps, const std::string& basePath, cons
 
 std::string StartEvent(const Library& lib) {
     const TCONFIG_INFO& c = lib.config;
-    if (Trim(lib.CurrentMac) != Trim(c.MAC_ADDR)) return "dllstart|success|certification_no|";
-    if (!IsBlank(c.REG_PHONE)) return "dllstart|success|login|" + c.REG_PHONE + "|";
-    return "dllstart|success|certification_no|";
+    if (Trim(lib.CurrentMac) == Trim(c.MAC_ADDR) && !IsBlank(c.REG_PHONE))
+        return HostEvent("dllstart", "success", {"login", c.REG_PHONE});
+    return HostEvent("dllstart", "success", {"certification_no"});
 }
 
 void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
@@ -95,7 +95,7 @@ void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, con
     }
     lib.Started = false;
     WriteLog(lib, "DLL_START except", reason);
-    NotifyHost(lib, "dllstart|fail|" + reason + "|");
+    NotifyHost(lib, "dllstart", "fail", {reason});
 }
 
 void HTTPServerRetryTimer(Library& lib) {
@@ -107,7 +107,7 @@ void HTTPServerRetryTimer(Library& lib) {
 
 void DLL_FINISH(Library& lib) {
     if (!lib.Started) {
-        NotifyHost(lib, "DllStart|fail|Dll Service did not start|");
+        NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
         return;
     }
     WriteLog(lib, "DLL_FINISH", "Start");
@@ -119,7 +119,7 @@ void DLL_FINISH(Library& lib) {
             WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
         } catch (...) {
             WriteLog(lib, "DLL_FINISH except", "CTISocket.Socket.Close");
-            NotifyHost(lib, "dllfinish|fail|socket disconnect|");
+            NotifyHost(lib, "dllfinish", "fail", {"socket disconnect"});
             return;
         }
     }
@@ -129,7 +129,7 @@ void DLL_FINISH(Library& lib) {
     lib.os.httpServer.stop();
     SaveUserSettingsLogged(lib);
     WriteLog(lib, "DLL_FINISH", "End");
-    NotifyHost(lib, "dllfinish|success||");
+    NotifyHost(lib, "dllfinish", "success", {""});
     lib.os.system.endProcess(1);
 }
 

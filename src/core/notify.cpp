@@ -25,6 +25,11 @@ void NotifyHost(Library& lib, std::string_view text) {
     if (result == "fail") ShowAlert(lib, subject, detail, 5);
 }
 
+void NotifyHost(Library& lib, std::string_view subject, std::string_view result,
+                std::initializer_list<std::string_view> details) {
+    NotifyHost(lib, HostEvent(subject, result, details));
+}
+
 void ShowAlert(Library& lib, const std::string& header, const std::string& message,
                std::int32_t durationFigure) {
     if (lib.config.IS_POPUP_SHOW == "N") return;

@@ -91,7 +91,7 @@ bool WithinBudget(Link& link) {
     lib.Finished = true;
     link.gaveUp = true;
     lib.ReconnectCount = 0;
-    NotifyHost(lib, "conn|fail|CTI connection Check" + progress + "Reconnect Over|");
+    NotifyHost(lib, "conn", "fail", {"CTI connection Check" + progress + "Reconnect Over"});
     ShowAlert(lib, "TimerConn Exit", progress + " CTI connection Check!!!", 5);
     return false;
 }
@@ -227,7 +227,7 @@ void CTISocketConnect(Link& link) {
     link.connectedAt = now;
     link.lastPacketAt = now;
     link.checkSentAt.reset();
-    NotifyHost(lib, "conn|connect||");
+    NotifyHost(lib, "conn", "connect", {""});
     ShowAlert(lib, "CTI connect", lib.os.socket.remoteAddress(), 0);
     // The host's callback may have closed or replaced this connection.
     if (!IsConnected(link)) return;
@@ -250,7 +250,7 @@ void CTISocketDisconnect(Link& link) {
     link.checkSentAt.reset();
     const std::int32_t port = lib.os.socket.remotePort();
 
-    NotifyHost(lib, "conn|disconnect||");
+    NotifyHost(lib, "conn", "disconnect", {""});
     lib.config.CallState.clear();
     lib.os.timerConn.stop();
     if (lib.Finished || link.replacingSocket) return;
@@ -269,7 +269,7 @@ void CTISocketRead(Link& link, std::string_view bytes) {
 
 void CTISocketError(Link& link, int errorKind, int& errorCode) {
     Library& lib = link.lib;
-    NotifyHost(lib, "conn|disconnect|disconnect(" + std::to_string(errorCode) + ")" + ErrorKindName(errorKind) + "|");
+    NotifyHost(lib, "conn", "disconnect", {"disconnect(" + std::to_string(errorCode) + ")" + ErrorKindName(errorKind)});
     errorCode = 0;
     lib.os.socket.close();
 }
@@ -296,13 +296,11 @@ void TimerConnTimer(Link& link) {
 }
 
 void SendLinkCheck(Link& link) {
-    Library& lib = link.lib;
-    if (!IsConnected(link)) {
-        NotifyHost(lib, "conn|disconnect|disconnect|");
-        return;
-    }
-    const std::string result = Trim(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|" + lib.config.PHONE_NO + "|")));
-    if (!result.empty()) NotifyHost(lib, "conn|disconnect|" + result + "|");
+    SendRequest(link, {.kind = "CONNCT",
+                       .marker = "R",
+                       .body = "R|" + link.lib.config.PHONE_NO + "|",
+                       .offline = HostEvent("conn", "disconnect", {"disconnect"}),
+                       .failed = HostEvent("conn", "disconnect")});
 }
 
 }  // namespace veltrane::cti

@@ -75,7 +75,7 @@ inline constexpr std::int64_t kShortLivedMs = 5000;
 inline constexpr std::int64_t kSettledMs = 60000;
 inline constexpr std::int32_t kFirstPauseMs = 500;
 inline constexpr std::int32_t kLongestPauseMs = 30000;
-inline constexpr const char* kLinkCheckUnanswered = "conn|disconnect|link check unanswered|";
+inline constexpr const char* kLinkCheckUnanswered = "conn|disconnect|link check unanswered|";  // a host event
 
 // Comma text: entries end at a comma or a blank, quoted entries are taken
 // whole, an empty entry between two commas counts.

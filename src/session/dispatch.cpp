@@ -10,7 +10,8 @@ namespace {
 // A notice of the server: the only kind without a phone number.
 void HandleInfo(Library& lib, cti::ServerMessage& m) {
     const std::string text = m.fields.next();
-    NotifyHost(lib, "information|" + std::string(m.subKind == "I" ? "important" : "normal") + "|" + text + "|");
+    // The importance stands where other events have their result.
+    NotifyHost(lib, "information", m.subKind == "I" ? "important" : "normal", {text});
 }
 }  // namespace
 

@@ -37,6 +37,7 @@ void Session::connected() {
     if (!lib.SignedIn) return;
     if (c.PHONE_NO.empty() || c.LoginPassword.empty()) {
         lib.SignedIn = false;
+        // The one event without a "|" at its end: hosts have parsed it so.
         NotifyHost(lib, "conn|fail|input Phone number or login password");
         return;
     }

@@ -33,7 +33,7 @@ void DIAL(cti::Link& link, const std::string& number) {
     if (IsBlank(number)) {
         Library& lib = link.lib;
         ShowAlert(lib, "call Dialing Fail", "Input Phone Number", 0);
-        NotifyHost(lib, "call|fail|" + number + "|dialing|R|Input dialing Phone Number|");
+        NotifyHost(lib, "call", "fail", {number, "dialing", "R", "Input dialing Phone Number"});
         return;
     }
     KeepGuestAndCall(link, number, "DIAL", "R");
@@ -48,7 +48,7 @@ void RE_DIAL(cti::Link& link) {
     const std::string guest = lib.config.GUEST_PHONE;
     if (guest.empty()) {
         ShowAlert(lib, "recall Fail", "Input Phone Number", 0);
-        NotifyHost(lib, "call|fail|" + guest + "|recall|S|Input Phone Number|");
+        NotifyHost(lib, "call", "fail", {guest, "recall", "S", "Input Phone Number"});
         return;
     }
     WriteLog(lib, "RE_DIAL", "[GuestPhone:" + Trim(guest) + "]");
@@ -56,23 +56,15 @@ void RE_DIAL(cti::Link& link) {
 }
 
 bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
-    Library& lib = link.lib;
-    const TCONFIG_INFO& c = lib.config;
-    const std::string action = ActionWord(subCode);
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|CTI disconnect|");
+    TCONFIG_INFO& c = link.lib.config;
+    const std::string failed = HostEvent("call", "fail", {c.PHONE_NO, number, ActionWord(subCode), "S"});
+    if (!cti::SendRequest(link, {.kind = "CALL",
+                                 .marker = "R",
+                                 .body = subCode + "|" + c.PHONE_NO + "|" + number + "|",
+                                 .offline = WithDetail(failed, "CTI disconnect"),
+                                 .failed = failed}))
         return false;
-    }
-    const std::string body = subCode + "|" + c.PHONE_NO + "|" + number + "|";
-    // Framed before sending: a failed send reconnects, and the host may act on
-    // the disconnect event (and change these fields) before this one is built.
-    const std::string event = "call|fail|" + c.PHONE_NO + "|" + number + "|" + action + "|S|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("CALL", "R", body)));
-    if (!result.empty()) {
-        NotifyHost(lib, event + result + "|");
-        return false;
-    }
-    lib.config.CallState = "1";
+    c.CallState = "1";
     return true;
 }
 

@@ -12,12 +12,12 @@ void CALL_RECORD(cti::Link& link, const std::string& number) {
     // Only a call the server reported as connected can be recorded.
     if (lib.config.CallState != "2") {
         ShowAlert(lib, "call record", "Does not calling", 0);
-        NotifyHost(lib, "call_record|fail|Does not calling|");
+        NotifyHost(lib, "call_record", "fail", {"Does not calling"});
         return;
     }
     if (IsBlank(number)) {
         ShowAlert(lib, "call record", "Input Phone Number", 0);
-        NotifyHost(lib, "call_record|fail|Input Phone Number|");
+        NotifyHost(lib, "call_record", "fail", {"Input Phone Number"});
         return;
     }
     WriteLog(lib, "CALL_RECORD");
@@ -25,19 +25,15 @@ void CALL_RECORD(cti::Link& link, const std::string& number) {
 }
 
 void SendRecord(cti::Link& link, const std::string& number) {
-    Library& lib = link.lib;
-    const TCONFIG_INFO& c = lib.config;
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "record|fail|" + c.PHONE_NO + "|disconnect|");
-        return;
-    }
+    const TCONFIG_INFO& c = link.lib.config;
     const std::string other = Trim(number);
-    // Framed before sending: a failed send reconnects, and the host may act on
-    // the disconnect event before this one is built.
-    const std::string event = "call record|fail|" + c.PHONE_NO + "|" + other + "|";
-    const std::string result =
-        Trim(cti::SendCtiPacket(link, cti::BuildPacket("RECORD", "R", "R|" + c.PHONE_NO + "|" + other + "|")));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    // "record" when the link is down, "call record" when sending fails: what
+    // hosts have always received.
+    cti::SendRequest(link, {.kind = "RECORD",
+                            .marker = "R",
+                            .body = "R|" + c.PHONE_NO + "|" + other + "|",
+                            .offline = HostEvent("record", "fail", {c.PHONE_NO, "disconnect"}),
+                            .failed = HostEvent("call record", "fail", {c.PHONE_NO, other})});
 }
 
 }  // namespace veltrane::telephony

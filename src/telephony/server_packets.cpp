@@ -30,8 +30,7 @@ bool HandleCall(Library& lib, cti::ServerMessage& m) {
         c.CallState = m.subKind;  // the status digit itself
         c.GUEST_PHONE = readPhone;
     }
-    NotifyHost(lib, "call|" + m.resultWord() + "|" + m.phoneNo + "|" + readPhone + "|" + detail + "|" +
-                        sendReadKind + "||");
+    NotifyHost(lib, "call", m.resultWord(), {m.phoneNo, readPhone, detail, sendReadKind, ""});
     return true;
 }
 
@@ -59,8 +58,7 @@ bool HandleSms(cti::Link& link, cti::ServerMessage& m) {
         if (!failure) return false;
         detail = *failure;
     }
-    NotifyHost(lib, "sms|" + m.resultWord() + "|" + m.phoneNo + "|" + readPhone + (received ? "|read|" : "|send|") +
-                        detail + "|");
+    NotifyHost(lib, "sms", m.resultWord(), {m.phoneNo, readPhone, received ? "read" : "send", detail});
     return true;
 }
 
@@ -75,15 +73,14 @@ bool HandleBooked(Library& lib, cti::ServerMessage& m) {
         if (!failure) return false;
         detail = *failure;
     }
-    NotifyHost(lib, "sms|" + m.resultWord() + "|" + m.phoneNo + "|" + readPhone + "|booked|(" + m.subKind + ":" +
-                        detail + ")|");
+    NotifyHost(lib, "sms", m.resultWord(), {m.phoneNo, readPhone, "booked", "(" + m.subKind + ":" + detail + ")"});
     return true;
 }
 
 bool HandleRecord(Library& lib, cti::ServerMessage& m) {
     lib.config.CallState = "R";
     if (m.failed && !ParseInt(m.subKind)) return false;
-    NotifyHost(lib, "record|" + m.resultWord() + "|" + m.phoneNo + "|||");
+    NotifyHost(lib, "record", m.resultWord(), {m.phoneNo, "", ""});
     return true;
 }
 

@@ -31,7 +31,7 @@ void RequestSms(cti::Link& link, const SmsExport& how, const std::string& called
                 const std::string* sendTime) {
     Library& lib = link.lib;
     if (const std::string missing = MissingSmsArgument(calledNo, message, sendTime); !missing.empty()) {
-        NotifyHost(lib, "sms|fail|" + calledNo + "|" + how.modeWord + "|" + missing + "|");
+        NotifyHost(lib, "sms", "fail", {calledNo, how.modeWord, missing});
         ShowAlert(lib, how.alertHeader, missing, 5);
         return;
     }
@@ -55,32 +55,24 @@ void SendSms(cti::Link& link, const std::string& calledNo, const std::string& me
     const TCONFIG_INFO& c = lib.config;
     WriteLog(lib, "REQUEST_SMS", "pCalledNo:" + calledNo + " / pMsg:" + message + " / pSendTime:" + sendTime);
     const bool booked = !IsBlank(sendTime);
-    const std::string mode = booked ? "booked" : "instant";
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|CTI disconnect|");
-        return;
-    }
-    // An instant message still carries the send time field, empty.
-    const std::string body =
-        "R|" + c.PHONE_NO + "|" + calledNo + "|" + message + "|" + (booked ? sendTime : std::string()) + "|";
-    // Framed before sending: a failed send reconnects, and the host may act on
-    // the disconnect event before this one is built.
-    const std::string event = "sms|fail|" + c.PHONE_NO + "|" + calledNo + "|" + mode + "|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket(booked ? "BOOKED" : "SMS", "R", body)));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    const std::string failed = HostEvent("sms", "fail", {c.PHONE_NO, calledNo, booked ? "booked" : "instant"});
+    cti::SendRequest(link, {.kind = booked ? "BOOKED" : "SMS",
+                            .marker = "R",
+                            // An instant message still carries the send time field, empty.
+                            .body = "R|" + c.PHONE_NO + "|" + calledNo + "|" + message + "|" +
+                                    (booked ? sendTime : std::string()) + "|",
+                            .offline = WithDetail(failed, "CTI disconnect"),
+                            .failed = failed});
 }
 
 void SendSmsAck(cti::Link& link, const std::string& sender) {
-    Library& lib = link.lib;
-    const std::string& phoneNo = lib.config.PHONE_NO;
-    if (!cti::IsConnected(link)) {
-        NotifyHost(lib, "sms|fail|" + phoneNo + "|" + sender + "|read|CTI disconnect|");
-        return;
-    }
-    const std::string body = "S|" + phoneNo + "|" + sender + "||";
-    const std::string event = "sms|fail|" + phoneNo + "|" + sender + "|read|";
-    const std::string result = Trim(cti::SendCtiPacket(link, cti::BuildPacket("SMS", "S", body)));
-    if (!result.empty()) NotifyHost(lib, event + result + "|");
+    const std::string& phoneNo = link.lib.config.PHONE_NO;
+    const std::string failed = HostEvent("sms", "fail", {phoneNo, sender, "read"});
+    cti::SendRequest(link, {.kind = "SMS",
+                            .marker = "S",
+                            .body = "S|" + phoneNo + "|" + sender + "||",
+                            .offline = WithDetail(failed, "CTI disconnect"),
+                            .failed = failed});
 }
 
 }  // namespace veltrane::telephony

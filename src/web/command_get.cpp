@@ -83,15 +83,15 @@ void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
     if (kind == "CS") {
         // When the request could not go out the host has its failure, and only that.
         if (web.calls.requestCall(guestPhone)) {
-            NotifyHost(lib, "call|success|" + ownNumber + "|" + guestPhone + "|guestphone|S||");
+            NotifyHost(lib, "call", "success", {ownNumber, guestPhone, "guestphone", "S", ""});
             ShowAlert(lib, "Request[ClickToCall-Web]", guestPhone, 0);
         }
     } else if (kind == "SS") {
         loggedMessage = smsMessage;
-        NotifyHost(lib, "sms|success|" + ownNumber + "|" + guestPhone + "|guestphone||");
+        NotifyHost(lib, "sms", "success", {ownNumber, guestPhone, "guestphone", ""});
     } else if (kind == "SI") {
         loggedMessage = smsMessage;
-        NotifyHost(lib, "sms|success|" + ownNumber + "|" + guestPhone + "|information|" + smsMessage + "|");
+        NotifyHost(lib, "sms", "success", {ownNumber, guestPhone, "information", smsMessage});
     }
     WriteLog(lib, "HTTP READ",
              "[" + kind + ":" + label + "]PHONE_NO:" + phoneNo + " / GUEST_PHONE:" + guestPhone +

@@ -10,6 +10,14 @@ namespace {
 
 using Vec = std::vector<std::string>;
 
+TEST(HostEvent, EveryFieldEndsWithItsBar) {
+    EXPECT_EQ(HostEvent("conn", "connect", {""}), "conn|connect||");
+    EXPECT_EQ(HostEvent("conn", "disconnect"), "conn|disconnect|");
+    EXPECT_EQ(HostEvent("call", "success", {"0212", "0101", "calling", "S", ""}), "call|success|0212|0101|calling|S||");
+    EXPECT_EQ(WithDetail(HostEvent("login", "fail", {"", "0212"}), "Except CTI SEND"),
+              "login|fail||0212|Except CTI SEND|");
+}
+
 class Notify : public ::testing::Test {
 protected:
     testing::TestLibrary t;

@@ -1,0 +1,18 @@
+// The text of a host event: subject, result ("success" or "fail"), then the
+// details, every field ending in "|". An empty detail is an empty field, so
+// "call|success|0212|0101|calling|S||" has seven fields, the last one empty.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace veltrane {
+
+std::string HostEvent(std::string_view subject, std::string_view result,
+                      std::initializer_list<std::string_view> details = {});
+
+// The event with one more detail at its end.
+std::string WithDetail(std::string event, std::string_view detail);
+
+}  // namespace veltrane
