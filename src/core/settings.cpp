@@ -51,15 +51,12 @@ bool LoadSettings(Library& lib) {
     c.WEB_BROWSER = ReadText(lib, config, "Connect", "WEB_BROWSER", "");
 
     const std::string user = UserFile(lib);
-    c.DLL_TIME = ReadInteger(lib, user, "SendMessage", "DLL_TIME", 0);
-    c.WIN_CAPTION = ReadText(lib, user, "SendMessage", "WIN_CAPTION", "");
-    c.IS_CALLOUT_POP = ReadText(lib, user, "Connect", "IS_CALLOUT_POP", "Y");
-    c.IS_POPUP_SHOW = ReadText(lib, user, "Connect", "IS_POPUP_SHOW", "Y");
-    c.POPUP_SHOW_TIME = ReadInteger(lib, user, "Connect", "POPUP_SHOW_TIME", 5);
-    c.MAC_ADDR = ReadText(lib, user, "Connect", "MAC_ADDR", "");
-    c.REG_PHONE = ReadText(lib, user, "Connect", "REG_PHONE", "");
-    c.PHONE_NO = ReadText(lib, user, "MyInfo", "PHONE_NO", "");
-    c.GUEST_PHONE = ReadText(lib, user, "Call", "GUEST_PHONE", "");
+    for (const UserSetting& setting : kUserSettings) {
+        if (setting.text != nullptr)
+            c.*setting.text = ReadText(lib, user, setting.section, setting.key, setting.textDefault);
+        else
+            c.*setting.number = ReadInteger(lib, user, setting.section, setting.key, setting.numberDefault);
+    }
 
     if (IsBlank(c.CTI_IPs)) {
         ShowAlert(lib, "GET_INI_INFO Fail", "In put CTI Address", 5);
@@ -70,30 +67,18 @@ bool LoadSettings(Library& lib) {
     return true;
 }
 
+std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& setting) {
+    return setting.text != nullptr ? config.*setting.text : std::to_string(config.*setting.number);
+}
+
 std::string SaveUserSettings(Library& lib) {
     const TCONFIG_INFO& c = lib.config;
     const std::string user = UserFile(lib);
     const std::string failure = "Unable to write to " + user;
     if (!lib.os.files.createFolders(c.BasePath)) return failure;
-
-    struct Key {
-        const char* section;
-        const char* key;
-        std::string value;
-    };
-    const Key keys[] = {
-        {"SendMessage", "DLL_TIME", std::to_string(c.DLL_TIME)},
-        {"SendMessage", "WIN_CAPTION", c.WIN_CAPTION},
-        {"Connect", "IS_CALLOUT_POP", c.IS_CALLOUT_POP},
-        {"Connect", "IS_POPUP_SHOW", c.IS_POPUP_SHOW},
-        {"Connect", "POPUP_SHOW_TIME", std::to_string(c.POPUP_SHOW_TIME)},
-        {"Connect", "MAC_ADDR", c.MAC_ADDR},
-        {"Connect", "REG_PHONE", c.REG_PHONE},
-        {"MyInfo", "PHONE_NO", c.PHONE_NO},
-        {"Call", "GUEST_PHONE", c.GUEST_PHONE},
-    };
-    for (const Key& key : keys)
-        if (!lib.os.ini.write(user, key.section, key.key, OneLine(key.value))) return failure;
+    for (const UserSetting& setting : kUserSettings)
+        if (!lib.os.ini.write(user, setting.section, setting.key, OneLine(UserSettingValue(c, setting))))
+            return failure;
     return {};
 }
 

@@ -192,13 +192,8 @@ TEST_F(Settings, SavedValuesReadBackUnchanged) {
     c = TCONFIG_INFO{};
     c.BasePath = saved.BasePath;
     LoadSettings(lib);
-    EXPECT_EQ(c.DLL_TIME, saved.DLL_TIME);
-    EXPECT_EQ(c.WIN_CAPTION, saved.WIN_CAPTION);
-    EXPECT_EQ(c.IS_POPUP_SHOW, saved.IS_POPUP_SHOW);
-    EXPECT_EQ(c.POPUP_SHOW_TIME, saved.POPUP_SHOW_TIME);
-    EXPECT_EQ(c.MAC_ADDR, saved.MAC_ADDR);
-    EXPECT_EQ(c.REG_PHONE, saved.REG_PHONE);
-    EXPECT_EQ(c.PHONE_NO, saved.PHONE_NO);
+    for (const UserSetting& setting : kUserSettings)
+        EXPECT_EQ(UserSettingValue(c, setting), UserSettingValue(saved, setting)) << setting.key;
 }
 
 TEST_F(Settings, ValueWithALineBreakIsWrittenUpToIt) {
