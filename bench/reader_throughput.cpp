@@ -42,12 +42,12 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Cti
     std::string remoteAddress() const override { return "127.0.0.1"; }
     std::int32_t remotePort() const override { return 2209; }
     bool listening() const override { return true; }
-    bool listen(std::int32_t, std::string&) override { return true; }
+    Outcome listen(std::int32_t) override { return {}; }
     bool post(const std::string&, const std::string&) override { return true; }
     unsigned ansiCodePage() override { return 949; }
     std::uint64_t uniqueNumber() override { return 0; }
-    bool writePage(const std::string&, std::string_view, std::string&) override { return true; }
-    bool openPage(const std::string&, std::string&) override { return true; }
+    Outcome writePage(const std::string&, std::string_view) override { return {}; }
+    Outcome openPage(const std::string&) override { return {}; }
     void removePage(const std::string&) override {}
     void removePages(const std::string&, std::int32_t) override {}
     std::string macAddress() override { return "00-1A-2B-3C-4D-5E"; }

@@ -10,11 +10,6 @@
 namespace veltrane {
 
 namespace {
-// A step of DLL_START that failed; the remaining steps are skipped.
-struct StartFailure {
-    std::string reason;
-};
-
 constexpr std::int32_t kHttpServerRetryMs = 30000;
 
 std::string PortText(const Library& lib) { return "PORT:" + std::to_string(lib.config.WEB_PORT); }
@@ -31,9 +26,8 @@ void StartCommandServer(Library& lib) {
         return;
     }
     WriteLog(lib, "HTTPServer", port + " / Status Check : UnActive");
-    std::string error;
-    if (!lib.os.httpServer.listen(c.WEB_PORT, error)) {
-        WriteLog(lib, "HTTPServer", port + " / Request : " + error);
+    if (const Outcome listening = lib.os.httpServer.listen(c.WEB_PORT); !listening) {
+        WriteLog(lib, "HTTPServer", port + " / Request : " + listening.reason());
         const bool toldAlready = lib.os.httpServerRetry.active();
         lib.os.httpServerRetry.start(kHttpServerRetryMs);
         if (!toldAlready) NotifyHost(lib, "httpserver", "fail", {port + " unavailable"});
@@ -43,15 +37,22 @@ void StartCommandServer(Library& lib) {
     WriteLog(lib, "HTTPServer", port + " / Request : Active");
 }
 
-void RunStart(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
+std::string BasePathOf(const std::string& given) {
+    std::string path = IsBlank(given) ? kDefaultBasePath : given;
+    if (path.back() != '\\') path += '\\';
+    return path;
+}
+
+Outcome RunStart(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
     TCONFIG_INFO& c = lib.config;
-    std::string path = IsBlank(basePath) ? kDefaultBasePath : basePath;
+    const std::string path = BasePathOf(basePath);
     lib.Started = false;
     lib.Finished = false;
-    if (path.back() != '\\') path += '\\';
     // Dates and times are always formatted "YYYY-MM-DD HH:NN:SS" by the
     // library's own formatting, whatever the regional settings say.
     c.BasePath = path;
+    // A blank CTI_IPs does not stop the start: the host has heard of it, and
+    // the link does not connect.
     LoadSettings(lib);
     c.WIN_CAPTION = windowTitle;
     c.CallState.clear();
@@ -69,8 +70,9 @@ void RunStart(Library& lib, StartSteps& steps, const std::string& basePath, cons
     WriteLog(lib, "DLL_START",
              "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));
     NotifyHost(lib, StartEvent(lib));
-    if (std::string error = SaveUserSettings(lib); !error.empty()) throw StartFailure{error};
+    if (Outcome saved = SaveUserSettings(lib); !saved) return saved;
     lib.Started = true;
+    return {};
 }
 }  // namespace
 
@@ -84,10 +86,9 @@ std::string StartEvent(const Library& lib) {
 void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
     std::string reason;
     try {
-        RunStart(lib, steps, basePath, windowTitle);
-        return;
-    } catch (const StartFailure& failure) {
-        reason = failure.reason;
+        const Outcome started = RunStart(lib, steps, basePath, windowTitle);
+        if (started) return;
+        reason = started.reason();
     } catch (const std::exception& error) {
         reason = error.what();
     } catch (...) {
@@ -98,9 +99,17 @@ void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, con
     NotifyHost(lib, "dllstart", "fail", {reason});
 }
 
+void ReportStartFailure(Library& lib, const std::string& basePath, const std::string& windowTitle,
+                        const std::string& reason) {
+    lib.Started = false;
+    lib.config.BasePath = BasePathOf(basePath);
+    lib.os.host.findHostWindow(windowTitle);
+    WriteLog(lib, "DLL_START except", reason);
+    NotifyHost(lib, "dllstart", "fail", {reason});
+}
+
 void HTTPServerRetryTimer(Library& lib) {
-    std::string error;
-    if (!lib.os.httpServer.listening() && !lib.os.httpServer.listen(lib.config.WEB_PORT, error)) return;
+    if (!lib.os.httpServer.listening() && !lib.os.httpServer.listen(lib.config.WEB_PORT)) return;
     lib.os.httpServerRetry.stop();
     WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
 }

@@ -25,6 +25,12 @@ public:
 // in place.
 void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle);
 
+// DLL_START when the library cannot start at all (the owner thread's window
+// could not be made): tells the host, by its callback and its window, and
+// the log in the base folder.
+void ReportStartFailure(Library& lib, const std::string& basePath, const std::string& windowTitle,
+                        const std::string& reason);
+
 // Every 30 s while WEB_PORT could not be listened on: tries it again.
 void HTTPServerRetryTimer(Library& lib);
 

@@ -37,7 +37,7 @@ std::string ConfigFile(const Library& lib) { return lib.config.BasePath + "confi
 std::string UserFile(const Library& lib) { return lib.config.BasePath + "config_user.ini"; }
 }  // namespace
 
-bool LoadSettings(Library& lib) {
+Outcome LoadSettings(Library& lib) {
     TCONFIG_INFO& c = lib.config;
     WriteLog(lib, "GET_INI_INFO", "LOCAL_PATH:" + c.BasePath);
 
@@ -62,19 +62,19 @@ bool LoadSettings(Library& lib) {
         ShowAlert(lib, "GET_INI_INFO Fail", "In put CTI Address", 5);
         // This one notice goes to the callback alone, as it always has.
         lib.os.host.callback("conn|disconnect|In put CTI Address(GET_INI_INFO)");
-        return false;
+        return Outcome::Failure("In put CTI Address");
     }
-    return true;
+    return {};
 }
 
 std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& setting) {
     return setting.text != nullptr ? config.*setting.text : std::to_string(config.*setting.number);
 }
 
-std::string SaveUserSettings(Library& lib) {
+Outcome SaveUserSettings(Library& lib) {
     const TCONFIG_INFO& c = lib.config;
     const std::string user = UserFile(lib);
-    const std::string failure = "Unable to write to " + user;
+    const Outcome failure = Outcome::Failure("Unable to write to " + user);
     if (!lib.os.files.createFolders(c.BasePath)) return failure;
     for (const UserSetting& setting : kUserSettings)
         if (!lib.os.ini.write(user, setting.section, setting.key, OneLine(UserSettingValue(c, setting))))
@@ -83,8 +83,7 @@ std::string SaveUserSettings(Library& lib) {
 }
 
 void SaveUserSettingsLogged(Library& lib) {
-    const std::string error = SaveUserSettings(lib);
-    if (!error.empty()) WriteLog(lib, "SaveUserSettings", error);
+    if (const Outcome saved = SaveUserSettings(lib); !saved) WriteLog(lib, "SaveUserSettings", saved.reason());
 }
 
 }  // namespace veltrane

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/outcome.h"
 #include "core/library.h"
 
 namespace veltrane {
@@ -39,14 +40,14 @@ inline constexpr UserSetting kUserSettings[] = {
 // The field's value as it is written to the file (before it is cut to one line).
 std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& setting);
 
-// Reads both files into the record; false (after its alert and callback
+// Reads both files into the record. Fails (after its alert and callback
 // text) when CTI_IPs is blank.
-bool LoadSettings(Library& lib);
+Outcome LoadSettings(Library& lib);
 
-// Writes the keys of config_user.ini (kUserSettings), creating the base folder. Stops
-// at the first key that cannot be written and returns
-// "Unable to write to <file>"; empty on success.
-std::string SaveUserSettings(Library& lib);
+// Writes the keys of config_user.ini (kUserSettings), creating the base
+// folder. Stops at the first key that cannot be written and fails with
+// "Unable to write to <file>".
+Outcome SaveUserSettings(Library& lib);
 
 // For callers that cannot do anything about a failed save: logs it.
 void SaveUserSettingsLogged(Library& lib);

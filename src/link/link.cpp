@@ -1,7 +1,6 @@
 #include "link/link.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <utility>
 
 #include "link/send.h"
@@ -56,10 +55,15 @@ void CloseWithoutReconnect(Link& link) {
     link.replacingSocket = false;
 }
 
-bool OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
-    if (lib.os.socket.open(host, port)) return true;
+// Logs why no attempt could start.
+Outcome ConnectFailure(Library& lib, const std::string& host, std::int32_t port, std::string reason) {
     WriteLog(lib, "except CTI_CONN", "(CTI) CTI Address:" + host + " Port:" + std::to_string(port));
-    return false;
+    return Outcome::Failure(std::move(reason));
+}
+
+Outcome OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
+    if (lib.os.socket.open(host, port)) return {};
+    return ConnectFailure(lib, host, port, "the socket did not open");
 }
 
 // Whether the attempt that has just ended failed: it never connected, or
@@ -166,11 +170,11 @@ std::string ErrorKindName(int errorKind) {
     return errorKind >= 0 && errorKind < 7 ? names[errorKind] : "";
 }
 
-bool ConnectCti(Link& link) {
+Outcome ConnectCti(Link& link) {
     Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
     // Calling again does not cut a pause short: only the host's acting does.
-    if (link.attemptPending && link.failedAttempts > 0) return true;
+    if (link.attemptPending && link.failedAttempts > 0) return {};
     std::string host;
     try {
         // The attempt below is the only one.
@@ -181,7 +185,7 @@ bool ConnectCti(Link& link) {
                  "[CTI_ID:" + std::to_string(c.CtiAddressIndex) + "][CtiCnt:" + std::to_string(count) +
                      "]CTI Address:" + c.CTI_IPs);
         if (c.CtiAddressIndex > count - 1) c.CtiAddressIndex = 0;
-        if (count == 0 || c.CtiAddressIndex < 0) throw std::out_of_range("no CTI address");
+        if (count == 0 || c.CtiAddressIndex < 0) return ConnectFailure(lib, host, c.CTI_PORT, "no CTI address");
         host = Trim(entries[static_cast<std::size_t>(c.CtiAddressIndex)]);
         WriteLog(lib, "CTI_CONN",
                  "[CTI_ID:" + std::to_string(c.CtiAddressIndex) + "]CTI Address:" + host +
@@ -193,12 +197,11 @@ bool ConnectCti(Link& link) {
             link.pendingHost = host;
             link.pendingPort = c.CTI_PORT;
             lib.os.connectPause.start(pause);
-            return true;
+            return {};
         }
         return OpenSocket(lib, host, c.CTI_PORT);
     } catch (...) {
-        WriteLog(lib, "except CTI_CONN", "(CTI) CTI Address:" + host + " Port:" + std::to_string(c.CTI_PORT));
-        return false;
+        return ConnectFailure(lib, host, c.CTI_PORT, "unexpected error");
     }
 }
 
@@ -212,6 +215,7 @@ void ConnectPauseTimer(Link& link) {
     link.lib.os.connectPause.stop();
     if (!link.attemptPending) return;
     link.attemptPending = false;
+    // A failure is logged; the next attempt waits for the host or a timer.
     OpenSocket(link.lib, link.pendingHost, link.pendingPort);
 }
 

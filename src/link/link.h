@@ -84,7 +84,8 @@ std::vector<std::string> SplitCommaText(std::string_view text);
 // Starts a connection attempt to the next address of CTI_IPs, after the
 // pause that the failures before it call for. An attempt already waiting
 // out its pause is left to it.
-bool ConnectCti(Link& link);
+// Fails (logged) when no attempt could be started.
+Outcome ConnectCti(Link& link);
 void SendLinkCheck(Link& link);
 
 // DLL_START, PC_LOGIN, CERTIFICATION_NO and CERTIFICATION_PC: the next

@@ -10,11 +10,11 @@
 
 namespace veltrane::cti {
 
-// Sends one packet. Returns "" when the socket took it, "CTI disconnect" when
-// no connection was open, "Except CTI SEND" when handing it over failed; the
-// last two also start a new connection attempt. The log shows `loggedAs`
-// when given (a packet that carries a password), else the packet.
-std::string SendCtiPacket(Link& link, const std::string& packet, const std::string* loggedAs = nullptr);
+// Sends one packet. Fails with "CTI disconnect" when no connection was open,
+// with "Except CTI SEND" when handing it over failed; either failure starts a
+// new connection attempt. The log shows `loggedAs` when given (a packet that
+// carries a password), else the packet.
+Outcome SendCtiPacket(Link& link, const std::string& packet, const std::string* loggedAs = nullptr);
 
 inline bool IsConnected(const Link& link) { return link.lib.os.socket.state() == SocketState::Connected; }
 
@@ -34,8 +34,8 @@ struct Request {
     std::optional<std::string> secret = std::nullopt;
 };
 
-// Checks the link, frames the request, sends it. True when the socket took
-// it; otherwise the host has been told `offline` or `failed`.
-bool SendRequest(Link& link, const Request& request);
+// Checks the link, frames the request, sends it. When it did not go out, the
+// host has been told `offline` or `failed` before this fails.
+Outcome SendRequest(Link& link, const Request& request);
 
 }  // namespace veltrane::cti

@@ -1,5 +1,7 @@
-// The operating system as the portable core sees it. The Win32 layer
-// implements these for the DLL; tests implement them with fakes.
+// The operating system as the portable layers see it. The Win32 layer
+// implements these for the DLL; tests implement them with fakes. A call that
+// fails with a reason returns an Outcome; one whose failure has no words
+// beyond "it failed" returns false, and its caller says what failed.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <string_view>
 
 #include "base/local_time.h"
+#include "base/outcome.h"
 
 namespace veltrane {
 
@@ -109,8 +112,7 @@ class CommandServer {
 public:
     virtual ~CommandServer() = default;
     virtual bool listening() const = 0;
-    // Starts listening; on failure `error` says why.
-    virtual bool listen(std::int32_t port, std::string& error) = 0;
+    virtual Outcome listen(std::int32_t port) = 0;
     virtual void stop() = 0;
 };
 
@@ -133,10 +135,10 @@ public:
     // running at the same time.
     virtual std::uint64_t uniqueNumber() = 0;
     // Creates the file `name`, readable by the current user only; fails when
-    // it exists already. On failure `error` says why.
-    virtual bool writePage(const std::string& name, std::string_view bytes, std::string& error) = 0;
-    // Hands the file to the shell to open. On failure `error` says why.
-    virtual bool openPage(const std::string& name, std::string& error) = 0;
+    // it exists already.
+    virtual Outcome writePage(const std::string& name, std::string_view bytes) = 0;
+    // Hands the file to the shell to open.
+    virtual Outcome openPage(const std::string& name) = 0;
     virtual void removePage(const std::string& name) = 0;
     // Removes every file of the folder whose name matches `pattern` ("*"
     // stands for any characters) and that was last written at least

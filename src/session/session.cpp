@@ -49,6 +49,6 @@ void Session::packet(const std::string& kind, const std::string& result, const s
     dispatch(kind, result, body);
 }
 
-bool Session::requestCall(const std::string& number) { return telephony::SendCall(link, "R", number); }
+Outcome Session::requestCall(const std::string& number) { return telephony::SendCall(link, "R", number); }
 
 }  // namespace veltrane::session

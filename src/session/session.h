@@ -35,7 +35,7 @@ private:
     void connect() override;
     void connected() override;
     void packet(const std::string& kind, const std::string& result, const std::string& body) override;
-    bool requestCall(const std::string& number) override;
+    Outcome requestCall(const std::string& number) override;
 
     account::ServerPackets accountPackets_;
     telephony::ServerPackets telephonyPackets_;

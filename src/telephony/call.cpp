@@ -55,17 +55,16 @@ void RE_DIAL(cti::Link& link) {
     SendCall(link, "R", guest);
 }
 
-bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
+Outcome SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
     TCONFIG_INFO& c = link.lib.config;
     const std::string failed = HostEvent("call", "fail", {c.PHONE_NO, number, ActionWord(subCode), "S"});
-    if (!cti::SendRequest(link, {.kind = "CALL",
-                                 .marker = "R",
-                                 .body = subCode + "|" + c.PHONE_NO + "|" + number + "|",
-                                 .offline = WithDetail(failed, "CTI disconnect"),
-                                 .failed = failed}))
-        return false;
-    c.CallState = "1";
-    return true;
+    Outcome sent = cti::SendRequest(link, {.kind = "CALL",
+                                           .marker = "R",
+                                           .body = subCode + "|" + c.PHONE_NO + "|" + number + "|",
+                                           .offline = WithDetail(failed, "CTI disconnect"),
+                                           .failed = failed});
+    if (sent) c.CallState = "1";
+    return sent;
 }
 
 }  // namespace veltrane::telephony

@@ -98,14 +98,14 @@ void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
                  " / SMS_MSG:" + loggedMessage);
 }
 
-std::optional<std::string> RunCommandGet(Web& web, const Parameters& parameters) {
+Outcome RunCommandGet(Web& web, const Parameters& parameters) {
     try {
         HTTPServerCommandGet(web, parameters);
-        return std::nullopt;
+        return {};
     } catch (const std::exception& error) {
-        return std::string(error.what());
+        return Outcome::Failure(error.what());
     } catch (...) {
-        return std::string("Unknown error");
+        return Outcome::Failure("Unknown error");
     }
 }
 
@@ -133,9 +133,9 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
             return answer;
         }
         answer.allowOrigin = verdict.allowOrigin;
-        if (std::optional<std::string> error = RunCommandGet(web, request.parameters)) {
+        if (const Outcome ran = RunCommandGet(web, request.parameters); !ran) {
             answer.kind = CommandAnswer::Kind::Error;
-            answer.error = *error;
+            answer.error = ran.reason();
         }
     } catch (...) {
         answer.kind = CommandAnswer::Kind::Error;

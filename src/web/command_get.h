@@ -2,7 +2,6 @@
 // web page hands to the host.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "web/command_request.h"
@@ -18,9 +17,9 @@ std::string CommandLabel(const std::string& kind);
 // does not catch leaves it at that point.
 void HTTPServerCommandGet(Web& web, const Parameters& parameters);
 
-// HTTPServerCommandGet with its errors caught: nothing when it ran to its
-// end, else the error's message for the 500 answer.
-std::optional<std::string> RunCommandGet(Web& web, const Parameters& parameters);
+// HTTPServerCommandGet with its errors caught: fails with the error's
+// message, for the 500 answer, when it did not run to its end.
+Outcome RunCommandGet(Web& web, const Parameters& parameters);
 
 // One whole request on the owner thread: refuses pages that may not use the
 // server (403, one log line, nothing else), answers CORS preflights, and

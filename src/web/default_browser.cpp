@@ -19,9 +19,9 @@ bool IsWebAddress(std::string_view url) {
     return StartsWithIgnoringCase(url, "http://") || StartsWithIgnoringCase(url, "https://");
 }
 
-bool Fail(Library& lib, const std::string& reason) {
+Outcome Fail(Library& lib, const std::string& reason) {
     WriteLog(lib, kLogName, "Except:" + reason);
-    return false;
+    return Outcome::Failure(reason);
 }
 }  // namespace
 
@@ -32,22 +32,21 @@ BrowserWay ParseBrowserWay(std::string_view setting) {
     return BrowserWay::IeFirst;
 }
 
-bool OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields) {
+Outcome OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields) {
     Library& lib = web.lib;
     if (!IsWebAddress(url)) return Fail(lib, "not a web address");
     DefaultBrowser& browser = lib.os.defaultBrowser;
     const std::string name = PageFileName(browser.uniqueNumber());
-    std::string error;
-    if (!browser.writePage(name, FormPage(url, fields, browser.ansiCodePage()), error))
-        return Fail(lib, name + " not written: " + error);
-    if (!browser.openPage(name, error)) {
+    if (const Outcome written = browser.writePage(name, FormPage(url, fields, browser.ansiCodePage())); !written)
+        return Fail(lib, name + " not written: " + written.reason());
+    if (const Outcome opened = browser.openPage(name); !opened) {
         browser.removePage(name);
-        return Fail(lib, name + " not opened: " + error);
+        return Fail(lib, name + " not opened: " + opened.reason());
     }
     web.pendingPages.push_back({name, kPageCleanupTicks});
     if (!lib.os.pageCleanup.active()) lib.os.pageCleanup.start(kPageCleanupIntervalMs);
     WriteLog(lib, kLogName, "END:" + name);
-    return true;
+    return {};
 }
 
 void PageCleanupTimer(Web& web) {

@@ -26,9 +26,9 @@ inline constexpr int kPageCleanupTicks = 5;
 
 // Writes the page that posts `fields` to `url`, hands it to the shell and
 // keeps it for the cleanup timer; logs "POPUP_DEFAULT_BROWSER" with how it
-// ended. Only http and https addresses are opened this way. True when the
-// shell took the page.
-bool OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields);
+// ended. Only http and https addresses are opened this way. Succeeds when
+// the shell took the page.
+Outcome OpenInDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields);
 
 // The page cleanup timer's tick.
 void PageCleanupTimer(Web& web);

@@ -53,7 +53,7 @@ bool PostThroughIe(Library& lib, const std::string& url, const std::string& body
 
 bool PostThroughDefaultBrowser(Web& web, const std::string& url, const PopupFields& fields) {
     try {
-        return OpenInDefaultBrowser(web, url, fields);
+        return OpenInDefaultBrowser(web, url, fields).ok();
     } catch (...) {
         WriteLog(web.lib, "POPUP_DEFAULT_BROWSER", "Except");
         return false;

@@ -185,18 +185,13 @@ HttpServer::HttpServer(web::HttpRequestSink& sink, HttpServerLimits limits) : si
 
 HttpServer::~HttpServer() { stop(); }
 
-bool HttpServer::listen(std::int32_t port, std::string& error) {
-    if (listening_) return true;
-    if (!winsock_.ready()) {
-        error = "Windows Sockets are not available";
-        return false;
-    }
-    if (port < 0 || port > 65535) {
-        error = "Invalid port " + std::to_string(port);
-        return false;
-    }
+Outcome HttpServer::listen(std::int32_t port) {
+    if (listening_) return {};
+    if (!winsock_.ready()) return Outcome::Failure("Windows Sockets are not available");
+    if (port < 0 || port > 65535) return Outcome::Failure("Invalid port " + std::to_string(port));
+    std::string error;
     UniqueSocket v4 = OpenListener(AF_INET, port, error);
-    if (!v4) return false;
+    if (!v4) return Outcome::Failure(error);
     const std::int32_t boundPort = BoundPort(v4.get());
     std::string v6Error;
     UniqueSocket v6 = OpenListener(AF_INET6, boundPort, v6Error);  // absent where there is no IPv6
@@ -205,10 +200,8 @@ bool HttpServer::listen(std::int32_t port, std::string& error) {
     listeners.push_back(std::move(v4));
     if (v6) listeners.push_back(std::move(v6));
     for (const UniqueSocket& listener : listeners) {
-        if (!SetNonBlocking(listener.get())) {
-            error = SocketErrorText("ioctlsocket", "127.0.0.1", boundPort, ::WSAGetLastError());
-            return false;
-        }
+        if (!SetNonBlocking(listener.get()))
+            return Outcome::Failure(SocketErrorText("ioctlsocket", "127.0.0.1", boundPort, ::WSAGetLastError()));
     }
 
     stopping_ = false;
@@ -216,13 +209,12 @@ bool HttpServer::listen(std::int32_t port, std::string& error) {
     listeners_ = std::move(listeners);
     listenerThread_.reset(::CreateThread(nullptr, 0, &HttpServer::ListenerMain, this, 0, nullptr));
     if (!listenerThread_) {
-        error = "CreateThread failed (error " + std::to_string(::GetLastError()) + ")";
         listeners_.clear();
-        return false;
+        return Outcome::Failure("CreateThread failed (error " + std::to_string(::GetLastError()) + ")");
     }
     port_ = boundPort;
     listening_ = true;
-    return true;
+    return {};
 }
 
 void HttpServer::stop() {

@@ -47,7 +47,7 @@ public:
     bool listening() const override { return listening_; }
     // Listens on 127.0.0.1 and, where the system has it, [::1]. A server
     // already listening keeps its port. Port 0 takes one the system chooses.
-    bool listen(std::int32_t port, std::string& error) override;
+    Outcome listen(std::int32_t port) override;
     // Closes the listeners and every connection and waits for their threads,
     // after telling the sink to let go of the requests it holds. Messages
     // sent to the calling thread's windows are served meanwhile, for sinks

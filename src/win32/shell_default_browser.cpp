@@ -79,45 +79,35 @@ std::uint64_t ShellDefaultBrowser::uniqueNumber() {
     return (std::uint64_t{::GetCurrentProcessId()} << 32) | next_++;
 }
 
-bool ShellDefaultBrowser::writePage(const std::string& name, std::string_view bytes, std::string& error) {
+Outcome ShellDefaultBrowser::writePage(const std::string& name, std::string_view bytes) {
     const std::wstring folder = TempFolder();
-    if (folder.empty()) {
-        error = "no temporary folder";
-        return false;
-    }
+    if (folder.empty()) return Outcome::Failure("no temporary folder");
     UserOnlySecurity security;
-    if (!security.make()) {
-        error = ErrorText("security", ::GetLastError());
-        return false;
-    }
+    if (!security.make()) return Outcome::Failure(ErrorText("security", ::GetLastError()));
     const std::wstring path = folder + AnsiToWide(name);
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, security.attributes(), CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = ErrorText("CreateFile", ::GetLastError());
-        return false;
-    }
+    if (!file) return Outcome::Failure(ErrorText("CreateFile", ::GetLastError()));
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
         if (!::WriteFile(file.get(), bytes.data(), chunk, &written, nullptr) || written == 0) {
-            error = ErrorText("WriteFile", ::GetLastError());
+            Outcome failed = Outcome::Failure(ErrorText("WriteFile", ::GetLastError()));
             file.reset();
             ::DeleteFileW(path.c_str());
-            return false;
+            return failed;
         }
         bytes.remove_prefix(written);
     }
-    return true;
+    return {};
 }
 
-bool ShellDefaultBrowser::openPage(const std::string& name, std::string& error) {
+Outcome ShellDefaultBrowser::openPage(const std::string& name) {
     const std::wstring path = TempFolder() + AnsiToWide(name);
     const auto result = reinterpret_cast<INT_PTR>(
         ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) return true;
-    error = ErrorText("ShellExecute", static_cast<unsigned long>(result));
-    return false;
+    if (result > 32) return {};
+    return Outcome::Failure(ErrorText("ShellExecute", static_cast<unsigned long>(result)));
 }
 
 void ShellDefaultBrowser::removePage(const std::string& name) {

@@ -15,10 +15,10 @@ public:
     std::uint64_t uniqueNumber() override;
     // The file gets a protected DACL that lets the current user alone in:
     // it holds phone numbers and message text.
-    bool writePage(const std::string& name, std::string_view bytes, std::string& error) override;
+    Outcome writePage(const std::string& name, std::string_view bytes) override;
     // ShellExecuteW with the "open" verb: the browser the user chose for
     // HTML files.
-    bool openPage(const std::string& name, std::string& error) override;
+    Outcome openPage(const std::string& name) override;
     void removePage(const std::string& name) override;
     void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
 

@@ -174,12 +174,12 @@ void FillRecord(TCONFIG_INFO& c) {
 TEST_F(Settings, SaveWritesTheNineUserKeysInTableOrderEveryTime) {
     FillRecord(c);
     t.files.folders.clear();
-    EXPECT_EQ(SaveUserSettings(lib), "");
+    EXPECT_TRUE(SaveUserSettings(lib));
     EXPECT_TRUE(t.files.folders.count("C:\\Base\\"));
     EXPECT_EQ(t.ini.writes, kNineKeysWritten);
 
     t.ini.writes.clear();
-    EXPECT_EQ(SaveUserSettings(lib), "");
+    EXPECT_TRUE(SaveUserSettings(lib));
     EXPECT_EQ(t.ini.writes, kNineKeysWritten);
     EXPECT_FALSE(t.ini.has(t.configFile(), "Connect", "CTI_IPs"));
     EXPECT_EQ(t.ini.value(t.userFile(), "Connect", "MAC_ADDR"), "00-1A-2B-3C-4D-5E");
@@ -187,7 +187,7 @@ TEST_F(Settings, SaveWritesTheNineUserKeysInTableOrderEveryTime) {
 
 TEST_F(Settings, SavedValuesReadBackUnchanged) {
     FillRecord(c);
-    ASSERT_EQ(SaveUserSettings(lib), "");
+    ASSERT_TRUE(SaveUserSettings(lib));
     TCONFIG_INFO saved = c;
     c = TCONFIG_INFO{};
     c.BasePath = saved.BasePath;
@@ -201,7 +201,7 @@ TEST_F(Settings, ValueWithALineBreakIsWrittenUpToIt) {
     c.GUEST_PHONE = "0101\r\n[Connect]\r\nMAC_ADDR=00-00-00-00-00-01";
     c.WIN_CAPTION = "CRM\nREG_PHONE=0299";
     c.PHONE_NO = "\r0298";
-    EXPECT_EQ(SaveUserSettings(lib), "");
+    EXPECT_TRUE(SaveUserSettings(lib));
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0101");
     EXPECT_EQ(t.ini.value(t.userFile(), "SendMessage", "WIN_CAPTION"), "CRM");
     EXPECT_EQ(t.ini.value(t.userFile(), "MyInfo", "PHONE_NO"), "");
@@ -213,21 +213,21 @@ TEST_F(Settings, ValueWithALineBreakIsWrittenUpToIt) {
 TEST_F(Settings, ReadOnlyFileStopsAtTheFirstKeyAndNamesTheFile) {
     FillRecord(c);
     t.ini.readOnly.insert(t.userFile());
-    EXPECT_EQ(SaveUserSettings(lib), "Unable to write to C:\\Base\\config_user.ini");
+    EXPECT_EQ(SaveUserSettings(lib).reason(), "Unable to write to C:\\Base\\config_user.ini");
     EXPECT_TRUE(t.ini.writes.empty());
 }
 
 TEST_F(Settings, KeysBeforeTheOneThatFailsStayWritten) {
     FillRecord(c);
     t.ini.failingKeys.insert("Connect/POPUP_SHOW_TIME");
-    EXPECT_EQ(SaveUserSettings(lib), "Unable to write to C:\\Base\\config_user.ini");
+    EXPECT_EQ(SaveUserSettings(lib).reason(), "Unable to write to C:\\Base\\config_user.ini");
     EXPECT_EQ(t.ini.writes, Vec(kNineKeysWritten.begin(), kNineKeysWritten.begin() + 4));
     EXPECT_FALSE(t.ini.has(t.userFile(), "Connect", "MAC_ADDR"));
 }
 
 TEST_F(Settings, FolderThatCannotBeCreatedFailsTheSave) {
     t.files.failFolders = true;
-    EXPECT_EQ(SaveUserSettings(lib), "Unable to write to C:\\Base\\config_user.ini");
+    EXPECT_EQ(SaveUserSettings(lib).reason(), "Unable to write to C:\\Base\\config_user.ini");
     EXPECT_TRUE(t.ini.writes.empty());
 }
 

@@ -44,7 +44,7 @@ TEST_F(SendCtiPacketTest, LinkCheckWithoutPhoneNumber) {
 TEST_F(SendCtiPacketTest, PacketHoldingConnectMarkerIsLoggedAsConnectSendAndSentUnchanged) {
     startConnected();
     const std::string packet = BuildPacket("SMS", "R", "R|0212345678|0311112222|a|C|b|");
-    EXPECT_EQ(SendCtiPacket(link, packet), "");
+    EXPECT_TRUE(SendCtiPacket(link, packet));
     ASSERT_EQ(socket.packets.size(), 1u);
     EXPECT_EQ(socket.packets[0], packet + "\r\n");
     EXPECT_TRUE(HasLogLine(logLines(), "0212345678 Connect Send => " + packet));
@@ -53,7 +53,7 @@ TEST_F(SendCtiPacketTest, PacketHoldingConnectMarkerIsLoggedAsConnectSendAndSent
 
 TEST_F(SendCtiPacketTest, NoConnectionSendsNothingAndStartsAnAttempt) {
     start();  // the first attempt is still opening
-    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R||")), "CTI disconnect");
+    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R||")).reason(), "CTI disconnect");
     EXPECT_TRUE(socket.packets.empty());
     EXPECT_FALSE(HasLogNamed(logLines(), "CTI SEND"));
     EXPECT_EQ(socket.opens.size(), 1u);
@@ -63,7 +63,7 @@ TEST_F(SendCtiPacketTest, NoConnectionSendsNothingAndStartsAnAttempt) {
 TEST_F(SendCtiPacketTest, RefusedSendReportsAndReconnects) {
     startConnected();
     socket.refuseSend = true;
-    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|0212345678|")), "Except CTI SEND");
+    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|0212345678|")).reason(), "Except CTI SEND");
     EXPECT_EQ(socket.opens.size(), 1u);
     EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect||"}));
 }

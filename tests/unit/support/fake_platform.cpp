@@ -86,30 +86,25 @@ void FakeSocket::serverCloses() {
 
 void FakeSocket::receive(std::string_view bytes) { cti::CTISocketRead(*link, bytes); }
 
-bool FakeCommandServer::listen(std::int32_t p, std::string& error) {
+Outcome FakeCommandServer::listen(std::int32_t p) {
     ++listens;
-    if (!failure.empty()) {
-        error = failure;
-        return false;
-    }
+    if (!failure.empty()) return Outcome::Failure(failure);
     active = true;
     port = p;
-    return true;
+    return {};
 }
 
-bool FakeDefaultBrowser::writePage(const std::string& name, std::string_view bytes, std::string& error) {
-    if (!writeFailure.empty() || pages.count(name)) {
-        error = writeFailure.empty() ? "exists" : writeFailure;
-        return false;
-    }
+Outcome FakeDefaultBrowser::writePage(const std::string& name, std::string_view bytes) {
+    if (!writeFailure.empty() || pages.count(name))
+        return Outcome::Failure(writeFailure.empty() ? "exists" : writeFailure);
     pages[name] = std::string(bytes);
-    return true;
+    return {};
 }
 
-bool FakeDefaultBrowser::openPage(const std::string& name, std::string& error) {
+Outcome FakeDefaultBrowser::openPage(const std::string& name) {
     opened.push_back(name);
-    error = openFailure;
-    return openFailure.empty();
+    if (!openFailure.empty()) return Outcome::Failure(openFailure);
+    return {};
 }
 
 void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) {

@@ -140,7 +140,7 @@ public:
     std::string failure;  // non-empty: listen fails with it
 
     bool listening() const override { return active; }
-    bool listen(std::int32_t p, std::string& error) override;
+    Outcome listen(std::int32_t p) override;
     void stop() override { active = false; }
 };
 
@@ -166,8 +166,8 @@ public:
 
     unsigned ansiCodePage() override { return codePage; }
     std::uint64_t uniqueNumber() override { return nextUnique++; }
-    bool writePage(const std::string& name, std::string_view bytes, std::string& error) override;
-    bool openPage(const std::string& name, std::string& error) override;
+    Outcome writePage(const std::string& name, std::string_view bytes) override;
+    Outcome openPage(const std::string& name) override;
     void removePage(const std::string& name) override { pages.erase(name); }
     void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
 };
