@@ -6,16 +6,16 @@
 #                                                 (defaults 2000 and 10)
 #
 # The reader runs natively (release build); the CTI latency, the link under
-# faults and the click-to-call benchmarks drive the real veltrane.dll under
-# Wine and Xvfb. The link benchmarks take about three minutes plus the
-# flapping.
+# faults, the idle host and the click-to-call benchmarks drive the real
+# veltrane.dll under Wine and Xvfb. The link benchmarks take about three
+# minutes plus the flapping; the idle host about a minute and a half.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 tools/setup-debian.sh
 
 cmake --preset release >/dev/null && cmake --build build/release --target bench_reader_throughput >/dev/null
-cmake --preset x64 >/dev/null && cmake --build build/x64 --target bench_cti_latency bench_link bench_web >/dev/null
+cmake --preset x64 >/dev/null && cmake --build build/x64 --target bench_cti_latency bench_link bench_web bench_idle >/dev/null
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
@@ -29,6 +29,8 @@ echo "== CTI link under faults (Wine)"
 run_wine build/x64/bench/bench_link.exe silent 2 2 | tee -a "$out"
 run_wine build/x64/bench/bench_link.exe silent 0 0 | tee -a "$out"
 run_wine build/x64/bench/bench_link.exe flap "${2:-10}" | tee -a "$out"
+echo "== idle host: wake-ups per second (Wine)"
+run_wine build/x64/bench/bench_idle.exe 30 | tee -a "$out" || echo "(idle wake-ups not measured)"
 echo "== click-to-call through the local command server (Wine)"
 run_wine build/x64/bench/bench_web.exe "${1:-2000}" 1 | tee -a "$out" || echo "(some CALL packets did not arrive intact)"
 wineserver -k 2>/dev/null || true

@@ -35,7 +35,7 @@ TDM_DLL::TDM_DLL()
                 CTISocket, HTTPServer, HTTPServerRetry, browser_, defaultBrowser_, PageCleanup, system_,
                 random_},
       session_(platform_),
-      // The server's connection threads hand their requests to the owner thread.
+      // The server's thread hands its requests to the owner thread.
       httpSink_(session_.web, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
       HTTPServer(httpSink_) {}
 

@@ -62,19 +62,26 @@ CommandRequest CommandRequestOf(const HttpRequest& request) {
     return command;
 }
 
-std::string AnswerRequest(const HttpRequest& request, HttpRequestSink& sink) {
-    if (std::optional<std::string> host = RefusedHost(request)) {
-        sink.log("HTTPServer", "Refused Host:" + *host);
-        return ForbiddenAnswer();
-    }
-    const CommandAnswer answer = sink.handle(CommandRequestOf(request));
+std::string AnswerBytes(const CommandAnswer& answer, std::string_view method) {
     switch (answer.kind) {
     case CommandAnswer::Kind::Ok: return OkAnswer(answer.allowOrigin);
     case CommandAnswer::Kind::Preflight: return PreflightAnswer(answer.allowOrigin);
     case CommandAnswer::Kind::Forbidden: return ForbiddenAnswer();
     case CommandAnswer::Kind::Error: break;
     }
-    return ErrorAnswer(answer.error, request.method != "HEAD");
+    return ErrorAnswer(answer.error, method != "HEAD");
+}
+
+void AnswerRequest(const HttpRequest& request, HttpRequestSink& sink, std::function<void(std::string)> answer) {
+    if (std::optional<std::string> host = RefusedHost(request)) {
+        sink.log("HTTPServer", "Refused Host:" + *host);
+        answer(ForbiddenAnswer());
+        return;
+    }
+    sink.handle(CommandRequestOf(request),
+                [method = request.method, answer = std::move(answer)](const CommandAnswer& decided) {
+                    answer(AnswerBytes(decided, method));
+                });
 }
 
 }  // namespace veltrane::web

@@ -2,6 +2,7 @@
 // interface through which it hands the request to the library.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -10,21 +11,21 @@
 
 namespace veltrane::web {
 
-// The library as the server's connection threads see it. Both functions are
-// called on connection threads and may be called by several at once.
+// The library as the server sees it. The server's thread calls handle()
+// and log() and never waits for the library.
 class HttpRequestSink {
 public:
+    using Answered = std::function<void(const CommandAnswer&)>;
     virtual ~HttpRequestSink() = default;
-    // Judges and serves the request on the library's owner thread and
-    // returns the answer decided there when it is done.
-    virtual CommandAnswer handle(const CommandRequest& request) = 0;
-    // Writes one diagnostic log line; must not wait for the owner thread.
+    // Has the request judged and served on the library's owner thread and
+    // calls `answered` once with the answer decided there: on the owner
+    // thread, or at once on the caller's when it cannot be handed over.
+    virtual void handle(const CommandRequest& request, Answered answered) = 0;
+    // Writes one diagnostic log line, later, on the owner thread.
     virtual void log(const std::string& name, const std::string& text) = 0;
 
     // Told by the server on the thread that starts and stops it. From
-    // serverStopping() on, handle() must return without waiting for the
-    // owner thread: the server waits for its connection threads to end, and
-    // the owner thread may be the one waiting.
+    // serverStopping() on, requests are answered as errors and not served.
     virtual void serverStarted() {}
     virtual void serverStopping() {}
 };
@@ -42,8 +43,12 @@ std::string ForbiddenAnswer();
 // The method, the headers that tell where it comes from, and the parameters.
 CommandRequest CommandRequestOf(const HttpRequest& request);
 
-// Checks the Host, hands the request to the sink and returns the bytes to
-// answer with. The answer never tells how a command itself went.
-std::string AnswerRequest(const HttpRequest& request, HttpRequestSink& sink);
+// The bytes that answer a request of `method` with what the library decided.
+std::string AnswerBytes(const CommandAnswer& answer, std::string_view method);
+
+// Checks the Host, hands the request to the sink and calls `answer` once
+// with the bytes to answer with (at once when the Host is refused). The
+// answer never tells how a command itself went.
+void AnswerRequest(const HttpRequest& request, HttpRequestSink& sink, std::function<void(std::string)> answer);
 
 }  // namespace veltrane::web

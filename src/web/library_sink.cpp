@@ -1,7 +1,6 @@
 #include "web/library_sink.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <utility>
 
 #include "core/log.h"
@@ -22,53 +21,40 @@ const std::string kStopping = "Server stopping";
 
 struct LibrarySink::Request {
     CommandRequest command;
-    std::mutex mutex;
-    std::condition_variable answered;
-    bool done = false;
-    CommandAnswer outcome;
-
-    bool isDone() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return done;
-    }
-    // The first answer counts; a later one (after an abandon) is dropped.
-    void answer(CommandAnswer result) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (done) return;
-            done = true;
-            outcome = std::move(result);
-        }
-        answered.notify_all();
-    }
+    Answered answered;
 };
 
 LibrarySink::LibrarySink(Web& web, std::function<bool(Work)> postToOwner)
     : web_(web), postToOwner_(std::move(postToOwner)) {}
 
-CommandAnswer LibrarySink::handle(const CommandRequest& command) {
-    auto request = std::make_shared<Request>();
-    request->command = command;
+void LibrarySink::handle(const CommandRequest& command, Answered answered) {
+    auto request = std::make_shared<Request>(Request{command, std::move(answered)});
+    bool stopping = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) return ErrorOf(kStopping);
-        outstanding_.push_back(request);
+        stopping = stopping_;
+        if (!stopping) outstanding_.push_back(request);
     }
-    if (!postToOwner_([this, request] { run(request); })) request->answer(ErrorOf("Request not handled"));
+    if (stopping) {
+        request->answered(ErrorOf(kStopping));
+        return;
+    }
+    if (postToOwner_([this, request] { run(request); })) return;
+    // Not forgotten already: then a stopping server has answered it.
+    if (forget(request)) request->answered(ErrorOf("Request not handled"));
+}
 
-    std::unique_lock<std::mutex> wait(request->mutex);
-    request->answered.wait(wait, [&] { return request->done; });
-    const CommandAnswer outcome = request->outcome;
-    wait.unlock();
-
+bool LibrarySink::forget(const std::shared_ptr<Request>& request) {
     std::lock_guard<std::mutex> lock(mutex_);
-    outstanding_.erase(std::remove(outstanding_.begin(), outstanding_.end(), request), outstanding_.end());
-    return outcome;
+    const auto found = std::find(outstanding_.begin(), outstanding_.end(), request);
+    if (found == outstanding_.end()) return false;
+    outstanding_.erase(found);
+    return true;
 }
 
 void LibrarySink::run(const std::shared_ptr<Request>& request) {
-    // A request answered already was abandoned by a stopping server.
-    if (!request->isDone()) request->answer(ServeCommand(web_, request->command));
+    // A request no longer outstanding was answered by a stopping server.
+    if (forget(request)) request->answered(ServeCommand(web_, request->command));
 }
 
 void LibrarySink::log(const std::string& name, const std::string& text) {
@@ -81,9 +67,13 @@ void LibrarySink::serverStarted() {
 }
 
 void LibrarySink::serverStopping() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    for (const auto& request : outstanding_) request->answer(ErrorOf(kStopping));
+    std::vector<std::shared_ptr<Request>> abandoned;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        abandoned.swap(outstanding_);
+    }
+    for (const auto& request : abandoned) request->answered(ErrorOf(kStopping));
 }
 
 }  // namespace veltrane::web

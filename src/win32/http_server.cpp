@@ -1,9 +1,15 @@
+// Room in one select() for every connection, the two listeners and the
+// wake-up socket; Winsock takes the set's size from this, defined before
+// its header.
+#define FD_SETSIZE 128
+
 #include "win32/http_server.h"
 
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -12,17 +18,10 @@
 namespace veltrane::win32 {
 
 namespace {
-constexpr DWORD kConnectionStackBytes = 256 * 1024;
 constexpr std::size_t kMaxDrainBytes = 64 * 1024;
-// How often waiting threads look at the stop flag. Waits use select(): the
-// socket events of WSAEventSelect go missing now and then under Wine.
-constexpr long kListenerPollMs = 200;
-constexpr long kConnectionPollMs = 100;
-
-// The client reset or closed the connection: not worth a log line.
-struct ConnectionClosed {};
-// Anything else that ends serving a connection early.
-struct ServeFailure {};
+constexpr int kOwnSockets = 3;  // the listeners and the wake-up socket
+// After select() itself failed: keeps a lasting fault from spinning.
+constexpr DWORD kSelectErrorPauseMs = 200;
 
 bool IsResetOrClosed(int error) {
     switch (error) {
@@ -43,78 +42,17 @@ bool SetNonBlocking(SOCKET socket) {
     return ::ioctlsocket(socket, FIONBIO, &on) == 0;
 }
 
-timeval Milliseconds(long ms) { return timeval{ms / 1000, (ms % 1000) * 1000}; }
-
-enum class Wake { Ready, Stop, Timeout };
-
-// Waits until the socket can be read (or written), the server stops, or the
-// deadline passes.
-Wake WaitForSocket(SOCKET socket, bool forWriting, const std::atomic<bool>& stopping, ULONGLONG deadline) {
-    for (;;) {
-        if (stopping) return Wake::Stop;
-        const ULONGLONG now = ::GetTickCount64();
-        if (now >= deadline) return Wake::Timeout;
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(socket, &ready);
-        fd_set failed = ready;
-        timeval wait = Milliseconds(static_cast<long>(std::min<ULONGLONG>(deadline - now, kConnectionPollMs)));
-        const int count = ::select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &wait);
-        if (count == SOCKET_ERROR) throw ServeFailure{};
-        if (count > 0) return Wake::Ready;
-    }
-}
-
-void SendAll(SOCKET socket, const std::atomic<bool>& stopping, std::string_view bytes, ULONGLONG deadline) {
-    while (!bytes.empty()) {
-        const int sent = ::send(socket, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX)), 0);
-        if (sent > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-            continue;
-        }
-        const int error = ::WSAGetLastError();
-        if (IsResetOrClosed(error)) throw ConnectionClosed{};
-        if (error != WSAEWOULDBLOCK) throw ServeFailure{};
-        switch (WaitForSocket(socket, true, stopping, deadline)) {
-        case Wake::Ready: break;
-        case Wake::Stop: throw ConnectionClosed{};
-        case Wake::Timeout: throw ServeFailure{};
-        }
-    }
-}
-
-// After the answer: bytes the client sent beyond its request would make the
-// close reset the connection, possibly before the client has read the
-// answer; so they are read first, and the client given a moment to finish.
-void Drain(SOCKET socket, const std::atomic<bool>& stopping, ULONGLONG deadline) {
-    char buffer[4096];
-    std::size_t drained = 0;
-    while (drained <= kMaxDrainBytes) {
-        const int received = ::recv(socket, buffer, sizeof buffer, 0);
-        if (received > 0) {
-            drained += static_cast<std::size_t>(received);
-            continue;
-        }
-        // Nothing left over (the usual case): close at once.
-        if (received == 0 || drained == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) return;
-        if (WaitForSocket(socket, false, stopping, deadline) != Wake::Ready) return;
-    }
-}
-
-// Waits for a thread to end while serving messages sent to the calling
-// thread's windows (a connection may be handing its request over to them).
-void WaitServingSentMessages(HANDLE thread) {
-    for (;;) {
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (result != WAIT_OBJECT_0 + 1) return;
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
 std::string SocketErrorText(const char* what, const std::string& address, std::int32_t port, int error) {
     return std::string(what) + " " + address + ":" + std::to_string(port) + " failed (error " +
            std::to_string(error) + ")";
+}
+
+sockaddr_in LoopbackV4(std::int32_t port) {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    v4.sin_port = ::htons(static_cast<u_short>(port));
+    v4.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    return v4;
 }
 
 // A listening socket on the loopback address of one family.
@@ -133,11 +71,8 @@ UniqueSocket OpenListener(int family, std::int32_t port, std::string& error) {
     sockaddr_storage storage{};
     int length = 0;
     if (family == AF_INET) {
-        auto* v4 = reinterpret_cast<sockaddr_in*>(&storage);
-        v4->sin_family = AF_INET;
-        v4->sin_port = ::htons(static_cast<u_short>(port));
-        v4->sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-        length = sizeof *v4;
+        *reinterpret_cast<sockaddr_in*>(&storage) = LoopbackV4(port);
+        length = sizeof(sockaddr_in);
     } else {
         ::setsockopt(socket.get(), IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof on);
         auto* v6 = reinterpret_cast<sockaddr_in6*>(&storage);
@@ -163,6 +98,10 @@ std::int32_t BoundPort(SOCKET socket) {
     if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) == SOCKET_ERROR) return 0;
     return ::ntohs(address.sin_port);
 }
+
+timeval Milliseconds(ULONGLONG ms) {
+    return timeval{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+}
 }  // namespace
 
 WinsockSession::WinsockSession() {
@@ -174,12 +113,76 @@ WinsockSession::~WinsockSession() {
     if (ready_) ::WSACleanup();
 }
 
-struct HttpServer::Connection {
-    HttpServer* server = nullptr;
-    UniqueSocket socket;
-    UniqueKernelHandle thread;
-    std::atomic<bool> finished{false};
+// The owner thread's answers, and the datagram that wakes the server's
+// select() when one arrives or the server stops. Shared with the work
+// handed to the owner thread, which may finish after the server stopped.
+struct HttpServer::Mailbox {
+    UniqueSocket receiver;  // watched by select()
+    UniqueSocket sender;    // connected to the receiver
+    std::mutex mutex;
+    std::vector<std::pair<std::uint64_t, std::string>> answers;
+
+    static std::shared_ptr<Mailbox> Open(std::string& error) {
+        auto mailbox = std::make_shared<Mailbox>();
+        mailbox->receiver.reset(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+        mailbox->sender.reset(::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+        sockaddr_in address = LoopbackV4(0);
+        int length = sizeof address;
+        if (!mailbox->receiver || !mailbox->sender ||
+            ::bind(mailbox->receiver.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(mailbox->receiver.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            ::connect(mailbox->sender.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            !SetNonBlocking(mailbox->receiver.get()) || !SetNonBlocking(mailbox->sender.get())) {
+            error = SocketErrorText("wake-up socket", "127.0.0.1", 0, ::WSAGetLastError());
+            return nullptr;
+        }
+        return mailbox;
+    }
+
+    void deliver(std::uint64_t connection, std::string bytes) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            answers.emplace_back(connection, std::move(bytes));
+        }
+        wake();
+    }
+
+    // A datagram that cannot be queued finds one waiting already.
+    void wake() {
+        const char byte = 0;
+        ::send(sender.get(), &byte, 1, 0);
+    }
+
+    std::vector<std::pair<std::uint64_t, std::string>> take() {
+        char buffer[64];
+        while (::recv(receiver.get(), buffer, sizeof buffer, 0) > 0) {
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(answers, {});
+    }
 };
+
+struct HttpServer::Connection {
+    enum class Phase {
+        Reading,   // the request, until its deadline
+        Waiting,   // for the owner thread's answer: no deadline, not watched
+        Sending,   // the answer, until its deadline
+        Draining,  // what the client sent beyond its request, until the linger deadline
+        Closed,
+    };
+    std::uint64_t id = 0;
+    UniqueSocket socket;
+    Phase phase = Phase::Reading;
+    ULONGLONG deadline = 0;
+    web::HttpRequestParser parser;
+    std::string answer;
+    std::size_t sent = 0;
+    std::size_t drained = 0;
+};
+
+namespace {
+using Phase = HttpServer::Connection::Phase;
+}
 
 HttpServer::HttpServer(web::HttpRequestSink& sink, HttpServerLimits limits) : sink_(sink), limits_(limits) {}
 
@@ -203,13 +206,17 @@ Outcome HttpServer::listen(std::int32_t port) {
         if (!SetNonBlocking(listener.get()))
             return Outcome::Failure(SocketErrorText("ioctlsocket", "127.0.0.1", boundPort, ::WSAGetLastError()));
     }
+    std::shared_ptr<Mailbox> mailbox = Mailbox::Open(error);
+    if (!mailbox) return Outcome::Failure(error);
 
     stopping_ = false;
     sink_.serverStarted();
     listeners_ = std::move(listeners);
-    listenerThread_.reset(::CreateThread(nullptr, 0, &HttpServer::ListenerMain, this, 0, nullptr));
-    if (!listenerThread_) {
+    mailbox_ = std::move(mailbox);
+    thread_.reset(::CreateThread(nullptr, 0, &HttpServer::ThreadMain, this, 0, nullptr));
+    if (!thread_) {
         listeners_.clear();
+        mailbox_.reset();
         return Outcome::Failure("CreateThread failed (error " + std::to_string(::GetLastError()) + ")");
     }
     port_ = boundPort;
@@ -220,52 +227,80 @@ Outcome HttpServer::listen(std::int32_t port) {
 void HttpServer::stop() {
     stopping_ = true;
     sink_.serverStopping();
-    if (listenerThread_) {
-        WaitServingSentMessages(listenerThread_.get());
-        listenerThread_.reset();
+    if (thread_) {
+        mailbox_->wake();
+        ::WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
     }
-    std::list<std::unique_ptr<Connection>> remaining;
-    {
-        std::lock_guard<std::mutex> lock(connectionsMutex_);
-        remaining.swap(connections_);
-    }
-    for (const auto& connection : remaining) WaitServingSentMessages(connection->thread.get());
-    remaining.clear();
     listeners_.clear();
+    mailbox_.reset();
     port_ = 0;
     listening_ = false;
 }
 
-DWORD WINAPI HttpServer::ListenerMain(LPVOID self) noexcept {
+DWORD WINAPI HttpServer::ThreadMain(LPVOID self) noexcept {
     auto* server = static_cast<HttpServer*>(self);
     try {
-        server->acceptLoop();
+        server->serveAll();
     } catch (...) {
         server->log("HTTPServer", "ListenException");
     }
+    server->connections_.clear();
     return 0;
 }
 
-void HttpServer::acceptLoop() {
+void HttpServer::serveAll() {
     while (!stopping_) {
-        fd_set ready;
-        FD_ZERO(&ready);
-        for (const UniqueSocket& listener : listeners_) FD_SET(listener.get(), &ready);
-        timeval wait = Milliseconds(kListenerPollMs);
-        const int count = ::select(0, &ready, nullptr, nullptr, &wait);
-        if (count == SOCKET_ERROR) {
-            // select on our own listeners fails only when something is badly
-            // wrong; a pause keeps a lasting fault from spinning.
+        fd_set readable;
+        fd_set writable;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
+        FD_SET(mailbox_->receiver.get(), &readable);
+        for (const UniqueSocket& listener : listeners_) FD_SET(listener.get(), &readable);
+        ULONGLONG nearest = ULLONG_MAX;
+        for (const Connection& connection : connections_) {
+            if (connection.phase == Phase::Waiting) continue;
+            FD_SET(connection.socket.get(), connection.phase == Phase::Sending ? &writable : &readable);
+            nearest = std::min(nearest, connection.deadline);
+        }
+        // Asleep until something happens; the nearest deadline is the only timeout.
+        timeval wait{};
+        timeval* timeout = nullptr;
+        if (nearest != ULLONG_MAX) {
+            const ULONGLONG now = ::GetTickCount64();
+            wait = Milliseconds(nearest > now ? nearest - now + 1 : 0);
+            timeout = &wait;
+        }
+        if (::select(0, &readable, &writable, nullptr, timeout) == SOCKET_ERROR) {
             log("HTTPServer", "ListenException");
-            ::Sleep(kListenerPollMs);
+            ::Sleep(kSelectErrorPauseMs);
             continue;
         }
+        if (stopping_) break;
+
+        if (FD_ISSET(mailbox_->receiver.get(), &readable)) takeAnswers();
+        for (Connection& connection : connections_) {
+            const bool ready = connection.phase == Phase::Sending ? FD_ISSET(connection.socket.get(), &writable)
+                                                                  : FD_ISSET(connection.socket.get(), &readable);
+            if (ready && connection.phase != Phase::Waiting && connection.phase != Phase::Closed) advance(connection);
+        }
         for (const UniqueSocket& listener : listeners_)
-            if (count > 0 && FD_ISSET(listener.get(), &ready)) acceptPending(listener.get());
+            if (FD_ISSET(listener.get(), &readable)) acceptPending(listener.get());
+        const ULONGLONG now = ::GetTickCount64();
+        for (Connection& connection : connections_) expire(connection, now);
+        connections_.remove_if([](const Connection& c) { return c.phase == Phase::Closed; });
     }
+    for (const Connection& connection : connections_)
+        if (connection.phase != Phase::Closed) log("HTTPServerDisconnect");
+    connections_.clear();
 }
 
 void HttpServer::acceptPending(SOCKET listener) {
+    const auto open = [this] {
+        return std::count_if(connections_.begin(), connections_.end(),
+                             [](const Connection& c) { return c.phase != Phase::Closed; });
+    };
+    const int cap = std::min(limits_.maxConnections, FD_SETSIZE - kOwnSockets);
     for (;;) {
         UniqueSocket client(::accept(listener, nullptr, nullptr));
         if (!client) {
@@ -275,101 +310,137 @@ void HttpServer::acceptPending(SOCKET listener) {
             log("HTTPServer", "ListenException");
             return;
         }
-        startConnection(std::move(client));
-    }
-}
-
-void HttpServer::startConnection(UniqueSocket socket) {
-    reapFinished();
-    std::lock_guard<std::mutex> lock(connectionsMutex_);
-    // Beyond the cap the socket is closed at once, unread and unanswered.
-    if (connections_.size() >= static_cast<std::size_t>(limits_.maxConnections)) return;
-
-    auto connection = std::make_unique<Connection>();
-    connection->server = this;
-    connection->socket = std::move(socket);
-    if (!SetNonBlocking(connection->socket.get())) {
-        log("HTTPServer", "Exception");
-        return;
-    }
-    connection->thread.reset(::CreateThread(nullptr, kConnectionStackBytes, &HttpServer::ConnectionMain,
-                                            connection.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-    if (!connection->thread) {
-        log("HTTPServer", "Exception");
-        return;
-    }
-    connections_.push_back(std::move(connection));
-}
-
-void HttpServer::reapFinished() {
-    std::lock_guard<std::mutex> lock(connectionsMutex_);
-    for (auto it = connections_.begin(); it != connections_.end();) {
-        if ((*it)->finished) {
-            ::WaitForSingleObject((*it)->thread.get(), INFINITE);  // it is returning already
-            it = connections_.erase(it);
-        } else {
-            ++it;
+        // Beyond the cap the socket is closed at once, unread and unanswered.
+        if (open() >= cap) continue;
+        if (!SetNonBlocking(client.get())) {
+            log("HTTPServer", "Exception");
+            continue;
         }
+        Connection& connection = connections_.emplace_back();
+        connection.id = ++nextConnectionId_;
+        connection.socket = std::move(client);
+        connection.deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
+        log("HTTPServerConnect");
     }
 }
 
-DWORD WINAPI HttpServer::ConnectionMain(LPVOID parameter) noexcept {
-    Connection& connection = *static_cast<Connection*>(parameter);
-    HttpServer& server = *connection.server;
-    server.log("HTTPServerConnect");
+void HttpServer::takeAnswers() {
+    for (auto& [id, bytes] : mailbox_->take()) {
+        const auto found = std::find_if(connections_.begin(), connections_.end(), [id = id](const Connection& c) {
+            return c.id == id && c.phase == Phase::Waiting;
+        });
+        if (found == connections_.end()) continue;
+        found->answer = std::move(bytes);
+        found->phase = Phase::Sending;
+        found->deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
+        advance(*found);
+    }
+}
+
+void HttpServer::advance(Connection& connection) {
+    Step step = Step::Fail;
     try {
-        server.serve(connection.socket.get());
-    } catch (const ConnectionClosed&) {
+        switch (connection.phase) {
+        case Phase::Reading: step = read(connection); break;
+        case Phase::Sending: step = send(connection); break;
+        case Phase::Draining: step = drain(connection); break;
+        case Phase::Waiting:
+        case Phase::Closed: return;
+        }
     } catch (...) {
-        server.log("HTTPServer", "Exception");
+        step = Step::Fail;
     }
-    connection.socket.reset();
-    server.log("HTTPServerDisconnect");
-    connection.finished = true;  // the last touch: the listener may free it now
-    return 0;
+    if (step != Step::Wait) close(connection, step);
 }
 
-void HttpServer::serve(SOCKET socket) {
-    const ULONGLONG deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
-    web::HttpRequestParser parser;
+void HttpServer::close(Connection& connection, Step why) {
+    if (why == Step::Fail) log("HTTPServer", "Exception");
+    connection.socket.reset();
+    connection.phase = Phase::Closed;
+    log("HTTPServerDisconnect");
+}
+
+HttpServer::Step HttpServer::read(Connection& connection) {
+    web::HttpRequestParser& parser = connection.parser;
     char buffer[4096];
     while (parser.status() == web::HttpRequestParser::Status::NeedMore) {
-        const int received = ::recv(socket, buffer, sizeof buffer, 0);
+        const int received = ::recv(connection.socket.get(), buffer, sizeof buffer, 0);
         if (received > 0) {
             parser.feed(std::string_view(buffer, static_cast<std::size_t>(received)));
             continue;
         }
-        if (received == 0) throw ConnectionClosed{};  // before the request was complete
+        if (received == 0) return Step::Close;  // before the request was complete
         const int error = ::WSAGetLastError();
-        if (IsResetOrClosed(error)) throw ConnectionClosed{};
-        if (error != WSAEWOULDBLOCK) throw ServeFailure{};
-        switch (WaitForSocket(socket, false, stopping_, deadline)) {
-        case Wake::Ready: break;
-        case Wake::Stop: throw ConnectionClosed{};
-        case Wake::Timeout: throw ServeFailure{};
-        }
+        if (error == WSAEWOULDBLOCK) return Step::Wait;
+        return IsResetOrClosed(error) ? Step::Close : Step::Fail;
     }
     switch (parser.status()) {
     case web::HttpRequestParser::Status::Complete:
         break;
     case web::HttpRequestParser::Status::UnknownMethod:
-        return;  // closed without an answer
+        return Step::Close;  // closed without an answer
     default:
-        throw ServeFailure{};  // too large or not HTTP: closed without an answer
+        return Step::Fail;  // too large or not HTTP: closed without an answer
     }
-    if (stopping_) return;
+    if (stopping_) return Step::Close;
+    connection.phase = Phase::Waiting;
+    web::AnswerRequest(parser.request(), sink_,
+                       [mailbox = mailbox_, id = connection.id](std::string bytes) {
+                           mailbox->deliver(id, std::move(bytes));
+                       });
+    return Step::Wait;
+}
 
-    const std::string answer = web::AnswerRequest(parser.request(), sink_);
-    SendAll(socket, stopping_, answer, ::GetTickCount64() + limits_.requestTimeoutMs);
-    ::shutdown(socket, SD_SEND);
-    Drain(socket, stopping_, ::GetTickCount64() + limits_.lingerTimeoutMs);
+HttpServer::Step HttpServer::send(Connection& connection) {
+    while (connection.sent < connection.answer.size()) {
+        const std::string_view rest = std::string_view(connection.answer).substr(connection.sent);
+        const int sent =
+            ::send(connection.socket.get(), rest.data(), static_cast<int>(std::min<std::size_t>(rest.size(), INT_MAX)), 0);
+        if (sent > 0) {
+            connection.sent += static_cast<std::size_t>(sent);
+            continue;
+        }
+        const int error = ::WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) return Step::Wait;
+        return IsResetOrClosed(error) ? Step::Close : Step::Fail;
+    }
+    ::shutdown(connection.socket.get(), SD_SEND);
+    connection.phase = Phase::Draining;
+    connection.deadline = ::GetTickCount64() + limits_.lingerTimeoutMs;
+    return drain(connection);
+}
+
+// After the answer: bytes the client sent beyond its request would make the
+// close reset the connection, possibly before the client has read the
+// answer; so they are read first, and the client given a moment to finish.
+HttpServer::Step HttpServer::drain(Connection& connection) {
+    char buffer[4096];
+    while (connection.drained <= kMaxDrainBytes) {
+        const int received = ::recv(connection.socket.get(), buffer, sizeof buffer, 0);
+        if (received > 0) {
+            connection.drained += static_cast<std::size_t>(received);
+            continue;
+        }
+        // Nothing left over (the usual case): close at once.
+        if (received == 0 || connection.drained == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK) return Step::Close;
+        return Step::Wait;
+    }
+    return Step::Close;
+}
+
+void HttpServer::expire(Connection& connection, ULONGLONG now) {
+    const bool timed = connection.phase == Phase::Reading || connection.phase == Phase::Sending ||
+                       connection.phase == Phase::Draining;
+    if (!timed || now < connection.deadline) return;
+    // Lingering ends at its deadline; reading or sending that long is a fault.
+    close(connection, connection.phase == Phase::Draining ? Step::Close : Step::Fail);
 }
 
 void HttpServer::log(const std::string& name, const std::string& text) noexcept {
     try {
         sink_.log(name, text);
     } catch (...) {
-        // A lost log line must not take a connection thread down.
+        // A lost log line must not end the server.
     }
 }
 

@@ -1,13 +1,14 @@
 // The local command server on Winsock: listens on the loopback addresses
-// only, reads one request per connection on a thread of its own, and hands
-// each request to an web::HttpRequestSink.
+// only and serves every connection from one thread, which sleeps in one
+// select() until a socket is ready, a connection's deadline comes, the
+// owner thread answers a request, or the server stops. Each request is
+// handed to a web::HttpRequestSink.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,6 @@
 #include "web/http_answer.h"
 
 namespace veltrane::win32 {
-
 
 // WSAStartup for as long as the owner lives.
 class WinsockSession {
@@ -32,8 +32,8 @@ private:
 };
 
 struct HttpServerLimits {
-    int maxConnections = 64;      // more at once are closed as soon as accepted
-    DWORD requestTimeoutMs = 5000;  // to read the whole request
+    int maxConnections = 64;        // more at once are closed as soon as accepted
+    DWORD requestTimeoutMs = 5000;  // to read the whole request, and to send the answer
     DWORD lingerTimeoutMs = 1000;   // to read what a client sent beyond its request
 };
 
@@ -48,34 +48,42 @@ public:
     // Listens on 127.0.0.1 and, where the system has it, [::1]. A server
     // already listening keeps its port. Port 0 takes one the system chooses.
     Outcome listen(std::int32_t port) override;
-    // Closes the listeners and every connection and waits for their threads,
-    // after telling the sink to let go of the requests it holds. Messages
-    // sent to the calling thread's windows are served meanwhile, for sinks
-    // that hand requests over that way. Never call it on a connection thread.
+    // Tells the sink to let go of the requests it holds, wakes the server's
+    // thread and waits for it to close the listeners and every connection.
     void stop() override;
 
     // The port listened on; 0 when not listening.
     std::int32_t port() const { return port_; }
 
-private:
     struct Connection;
+    struct Mailbox;  // answers on their way from the owner thread to the server's
 
-    static DWORD WINAPI ListenerMain(LPVOID self) noexcept;
-    static DWORD WINAPI ConnectionMain(LPVOID connection) noexcept;
-    void acceptLoop();
+private:
+    // What serving a connection comes to for now.
+    enum class Step { Wait, Close, Fail };
+
+    static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
+    void serveAll();
     void acceptPending(SOCKET listener);
-    void startConnection(UniqueSocket socket);
-    void serve(SOCKET socket);
-    void reapFinished();
+    void takeAnswers();
+    void advance(Connection& connection);
+    Step read(Connection& connection);
+    Step send(Connection& connection);
+    Step drain(Connection& connection);
+    void expire(Connection& connection, ULONGLONG now);
+    // Fail: a fault other than the client's closing or resetting it, worth a log line.
+    void close(Connection& connection, Step why);
     void log(const std::string& name, const std::string& text = {}) noexcept;
 
     web::HttpRequestSink& sink_;
     const HttpServerLimits limits_;
     WinsockSession winsock_;
     std::vector<UniqueSocket> listeners_;
-    UniqueKernelHandle listenerThread_;
-    std::mutex connectionsMutex_;
-    std::list<std::unique_ptr<Connection>> connections_;
+    std::shared_ptr<Mailbox> mailbox_;
+    UniqueKernelHandle thread_;
+    // Only the server's thread touches the connections.
+    std::list<Connection> connections_;
+    std::uint64_t nextConnectionId_ = 0;
     std::atomic<bool> listening_{false};
     std::atomic<bool> stopping_{false};
     std::int32_t port_ = 0;

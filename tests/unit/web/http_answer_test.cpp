@@ -15,12 +15,20 @@ public:
     std::vector<std::string> logs;
     CommandAnswer answer;
 
-    CommandAnswer handle(const CommandRequest& request) override {
+    void handle(const CommandRequest& request, Answered answered) override {
         handled.push_back(request);
-        return answer;
+        answered(answer);
     }
     void log(const std::string& name, const std::string& text) override { logs.push_back(name + "/" + text); }
 };
+
+// The answer of a sink that answers at once.
+std::string AnswerRequest(const HttpRequest& request, HttpRequestSink& sink) {
+    std::vector<std::string> answers;
+    web::AnswerRequest(request, sink, [&](std::string bytes) { answers.push_back(std::move(bytes)); });
+    EXPECT_EQ(answers.size(), 1u);
+    return answers.empty() ? std::string() : answers[0];
+}
 
 HttpRequest Parse(const std::string& bytes) {
     HttpRequestParser parser;
