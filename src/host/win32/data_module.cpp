@@ -1,6 +1,8 @@
 #include "host/win32/data_module.h"
 
 #include "cti/link.h"
+#include "cti/tls_link.h"
+#include "host/log.h"
 #include "host/lifecycle.h"
 #include "web/default_browser.h"
 
@@ -42,5 +44,8 @@ void TDM_DLL::onConnect() { cti::CTISocketConnect(lib_); }
 void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(lib_); }
 void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(lib_, bytes); }
 void TDM_DLL::onError(int errorKind, int& errorCode) { cti::CTISocketError(lib_, errorKind, errorCode); }
+cti::TlsPolicy TDM_DLL::tlsPolicy(const std::string& host) { return cti::TlsPolicyFor(lib_.config, host); }
+void TDM_DLL::onTlsFailure(const std::string& reason) { cti::CTISocketTlsFailure(lib_, reason); }
+void TDM_DLL::log(std::string_view name, std::string_view text) { WriteLog(lib_, name, text); }
 
 }  // namespace veltrane::win32
