@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     Print("TLS", tls);
     for (double q : {0.50, 0.99}) {
         const std::string p = q < 0.9 ? "p50" : "p99";
-        veltrane::bench::TableRow(("Link opened to conn|connect|| over TLS, " + p).c_str(), Quantile(tls.connectMs, q),
+        veltrane::bench::TableRow(("Link opened to its connect event over TLS, " + p).c_str(), Quantile(tls.connectMs, q),
                                   "ms", "plain TCP to the same simulator", Quantile(plain.connectMs, q));
     }
     for (double q : {0.50, 0.99}) {
