@@ -13,7 +13,8 @@ Groups:
   certificates  a fingerprint that does not match, a self-signed certificate
                 without one, a chain trusted by the system for its name and
                 for another name (a test CA in the Wine prefix's trust)
-  wrong-side    a plain server with TLS configured, and a TLS server without
+  wrong-side    a plain server with TLS configured, a TLS server without, and
+                a server that agrees to nothing newer than TLS 1.1
 
 Each case is one host-console script; its expectations are the verdict.
 Standard library only. Every wait is bounded and every process started here
@@ -25,11 +26,13 @@ import glob
 import os
 import shutil
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+import warnings
 
 CONSOLE_LIMIT = 90  # seconds for one host-console script
 
@@ -188,6 +191,37 @@ class ByteRelay:
         self.listener.close()
 
 
+class OldTlsServer:
+    """A TLS server that agrees to TLS 1.1 and nothing else (Python's ssl)."""
+
+    def __init__(self, certificate):
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.set_ciphers("DEFAULT:@SECLEVEL=0")
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            self.context.minimum_version = self.context.maximum_version = ssl.TLSVersion.TLSv1_1
+        self.context.load_cert_chain(certificate + ".pem", certificate + ".key")
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            client.settimeout(30)
+            try:
+                with self.context.wrap_socket(client, server_side=True) as session:
+                    session.recv(100)  # until the client goes away
+            except (OSError, ssl.SSLError):
+                pass
+
+    def stop(self):
+        self.listener.close()
+
+
 class Case:
     """One host-console run: config.ini keys, then the script's lines."""
 
@@ -297,7 +331,7 @@ def certificate_cases(simulators, certificates):
     ]
 
 
-def wrong_side_cases(simulators):
+def wrong_side_cases(simulators, old_server):
     return [
         # The plain server takes the handshake for noise and says nothing.
         Case("TLS configured, the server plain", simulators["plain"], {"CTI_TLS": "Y"},
@@ -306,6 +340,10 @@ def wrong_side_cases(simulators):
         Case("TLS not configured, the server TLS", simulators["self-signed"], {},
              ['DLL_START', 'wait "conn|connect||" 20000', 'CERTIFICATION_NO 0212345678',
               'wait "conn|disconnect||" 10000', 'wait "conn|connect||" 20000']),
+        # Whatever the system offers, a session older than TLS 1.2 is not used.
+        Case("a server with TLS 1.1 only", simulators["plain"], {"CTI_TLS": "Y"},
+             connects_and_fails("TLS handshake failure(*)"), port=old_server.port, connects=False,
+             certificate_seen=False),
     ]
 
 
@@ -340,6 +378,7 @@ def main():
     work = tempfile.mkdtemp(prefix="veltrane-tls.")
     simulators = {}
     relay = None
+    old_server = None
     ca_added = None
     failures = 0
     try:
@@ -358,7 +397,8 @@ def main():
         else:
             simulators["plain"] = Simulator(args.simulator, work, "plain")
             simulators["self-signed"] = Simulator(args.simulator, work, "self-signed", certificates.self_signed)
-            cases = wrong_side_cases(simulators)
+            old_server = OldTlsServer(certificates.self_signed)
+            cases = wrong_side_cases(simulators, old_server)
 
         for case in cases:
             started = time.monotonic()
@@ -382,6 +422,8 @@ def main():
                            stdin=subprocess.DEVNULL)
         if relay is not None:
             relay.stop()
+        if old_server is not None:
+            old_server.stop()
         for simulator in simulators.values():
             simulator.stop()
         shutil.rmtree(work, ignore_errors=True)
