@@ -12,7 +12,7 @@ endif()
 
 string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
 set(system KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll msvcrt.dll WS2_32.dll IPHLPAPI.DLL COMCTL32.dll
-    ole32.dll OLEAUT32.dll SHELL32.dll)
+    ole32.dll OLEAUT32.dll SHELL32.dll SECUR32.dll CRYPT32.dll)
 string(TOUPPER "${system}" system)
 foreach(line IN LISTS imports)
     string(REPLACE "DLL Name: " "" name "${line}")

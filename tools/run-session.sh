@@ -4,7 +4,7 @@
 # time stamp, marked cb for the callback and wm for WM_COPYDATA) and then
 # the simulator's log of every packet both ways.
 #
-#   tools/run-session.sh [--no-build] [SCRIPT]     (default tools/session/demo.vts)
+#   tools/run-session.sh [--no-build] [--tls] [SCRIPT]     (default tools/session/demo.vts)
 #
 # Builds the native simulator and the x64 DLL and console (unless
 # --no-build), starts the simulator on free loopback ports, writes config.ini
@@ -12,14 +12,23 @@
 # a Wine prefix of its own (VELTRANE_SESSION_WINEPREFIX), whose processes
 # are ended afterwards. The exit code is the console's: 0 when every
 # expectation of the script held.
+#
+# With --tls the CTI link is encrypted: the simulator speaks TLS with a
+# self-signed certificate made here, and config.ini turns CTI_TLS on and
+# names that certificate by its SHA-256 fingerprint.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 build=yes
-if [ "${1:-}" = "--no-build" ]; then
-    build=no
+tls=no
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --no-build) build=no ;;
+    --tls) tls=yes ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 script=$(cd "$(dirname "${1:-$root/tools/session/demo.vts}")" && pwd)/$(basename "${1:-demo.vts}")
 [ -f "$script" ] || { echo "run-session: no script $script" >&2; exit 2; }
 
@@ -49,9 +58,20 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# The simulator's own options: TLS, or none.
+set --
+if [ "$tls" = yes ]; then
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=localhost \
+        -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" -keyout "$work/server.key" -out "$work/server.pem" \
+        >/dev/null 2>&1 || { echo "run-session: openssl could not make a certificate" >&2; exit 2; }
+    fingerprint=$(openssl x509 -in "$work/server.pem" -noout -fingerprint -sha256 | sed 's/^.*=//')
+    set -- --tls-cert "$work/server.pem" --tls-key "$work/server.key"
+    echo "run-session: TLS on the CTI link, the simulator's certificate SHA-256 $fingerprint"
+fi
+
 # The simulator picks its ports and writes them down.
 "$simulator" --port 0 --control-port 0 --web-port 0 --ports-file "$work/ports" --no-stdin \
-    --answer-after 1000 --call-length 3000 >"$work/simulator.log" 2>&1 &
+    --answer-after 1000 --call-length 3000 "$@" >"$work/simulator.log" 2>&1 &
 sim_pid=$!
 tries=0
 until [ -f "$work/ports" ]; do
@@ -72,6 +92,9 @@ windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 base=$work/base
 mkdir -p "$base"
 printf '[Connect]\r\nCTI_IPs=127.0.0.1\r\nCTI_PORT=%s\r\nWEB_PORT=%s\r\n' "$cti_port" "$web_port" >"$base/config.ini"
+if [ "$tls" = yes ]; then
+    printf 'CTI_TLS=Y\r\nCTI_TLS_CERT_SHA256=%s\r\n' "$fingerprint" >>"$base/config.ini"
+fi
 
 # WEB_REQUEST opens its page in the default browser when Internet
 # Explorer's automation fails, as it does under Wine: Wine's browser

@@ -35,6 +35,10 @@ struct TCONFIG_INFO {
     std::string WEB_ORIGINS;        // more pages that may use the command server
     std::string WebPopupUrl;
     std::string WEB_BROWSER;        // config.ini: how WEB_REQUEST opens pages (web/default_browser.h)
+    // config.ini: TLS on the CTI link (cti/tls_policy.h).
+    std::string CTI_TLS;             // "Y": TLS; anything else: plain TCP
+    std::string CTI_TLS_CERT_SHA256;  // the server certificate's fingerprint, when pinned
+    std::string CTI_TLS_NAME;         // the name the certificate must carry; blank: the address tried
 };
 
 }  // namespace veltrane

@@ -49,6 +49,9 @@ Outcome LoadSettings(Library& lib) {
     c.CTI_ANSWER_SECONDS = ReadSeconds(lib, config, "CTI_ANSWER_SECONDS", kDefaultAnswerSeconds);
     c.WEB_ORIGINS = ReadText(lib, config, "Connect", "WEB_ORIGINS", "");
     c.WEB_BROWSER = ReadText(lib, config, "Connect", "WEB_BROWSER", "");
+    c.CTI_TLS = ReadText(lib, config, "Connect", "CTI_TLS", "");
+    c.CTI_TLS_CERT_SHA256 = ReadText(lib, config, "Connect", "CTI_TLS_CERT_SHA256", "");
+    c.CTI_TLS_NAME = ReadText(lib, config, "Connect", "CTI_TLS_NAME", "");
 
     const std::string user = UserFile(lib);
     for (const UserSetting& setting : kUserSettings) {

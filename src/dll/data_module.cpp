@@ -1,7 +1,9 @@
 #include "dll/data_module.h"
 
 #include "core/lifecycle.h"
+#include "core/log.h"
 #include "link/link.h"
+#include "link/tls_link.h"
 #include "web/default_browser.h"
 
 namespace veltrane::win32 {
@@ -43,5 +45,8 @@ void TDM_DLL::onConnect() { cti::CTISocketConnect(session_.link); }
 void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(session_.link); }
 void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(session_.link, bytes); }
 void TDM_DLL::onError(int errorKind, int& errorCode) { cti::CTISocketError(session_.link, errorKind, errorCode); }
+cti::TlsPolicy TDM_DLL::tlsPolicy(const std::string& host) { return cti::TlsPolicyFor(session_.lib.config, host); }
+void TDM_DLL::onTlsFailure(const std::string& reason) { cti::CTISocketTlsFailure(session_.link, reason); }
+void TDM_DLL::log(std::string_view name, std::string_view text) { WriteLog(session_.lib, name, text); }
 
 }  // namespace veltrane::win32

@@ -37,6 +37,9 @@ private:
     void onDisconnect() override;
     void onRead(std::string_view bytes) override;
     void onError(int errorKind, int& errorCode) override;
+    cti::TlsPolicy tlsPolicy(const std::string& host) override;
+    void onTlsFailure(const std::string& reason) override;
+    void log(std::string_view name, std::string_view text) override;
 
     OwnerWindow window_;
     SystemClock clock_;

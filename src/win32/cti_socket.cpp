@@ -24,6 +24,7 @@ constexpr std::size_t kMaxReadPerEvent = 16384;
 // connection whose peer has vanished even while the check waits.
 constexpr ULONG kKeepAliveIdleMs = 60000;
 constexpr ULONG kKeepAliveProbeMs = 5000;
+constexpr UINT_PTR kTlsHandshakeTimerId = 0x7115;
 
 void KeepAlive(SOCKET socket) {
     tcp_keepalive settings{};
@@ -37,7 +38,11 @@ void KeepAlive(SOCKET socket) {
 }  // namespace
 
 WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
-    : owner_(owner), events_(events), message_(kFirstSocketMessage) {
+    : owner_(owner),
+      events_(events),
+      message_(kFirstSocketMessage),
+      tlsHandshakeTimer_(owner, kTlsHandshakeTimerId,
+                         [this] { tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsNoAnswer)); }) {
     WSADATA data;
     winsockReady_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     owner_.addHandler(*this);
@@ -52,6 +57,7 @@ bool WinsockCtiSocket::open(const std::string& host, std::int32_t port) {
     closeQuietly();
     if (!winsockReady_ || host.empty() || port <= 0 || port > 65535) return false;
     port_ = port;
+    tlsPolicy_ = events_.tlsPolicy(host);
     remoteAddress_.clear();
     remotePort_ = 0;
 
@@ -90,6 +96,13 @@ bool WinsockCtiSocket::connectTo(const in_addr& address) {
 }
 
 void WinsockCtiSocket::closeQuietly() {
+    // close_notify, unless it would cut into records still waiting to go out.
+    if (tls_ && state_ == SocketState::Connected && outgoing_.empty()) {
+        const std::string notify = tls_->closeNotify();
+        if (!notify.empty()) ::send(socket_.get(), notify.data(), static_cast<int>(notify.size()), 0);
+    }
+    tls_.reset();
+    tlsHandshakeTimer_.stop();
     if (lookup_ != nullptr) {
         ::WSACancelAsyncRequest(lookup_);
         lookup_ = nullptr;
@@ -110,13 +123,15 @@ void WinsockCtiSocket::close() {
 bool WinsockCtiSocket::send(std::string_view bytes) {
     if (state_ != SocketState::Connected) return false;
     if (outgoing_.size() + bytes.size() > kMaxOutgoing) return false;
-    outgoing_.append(bytes);
+    // A packet goes into the queue whole, as plain bytes or as its records.
+    if (tls_ && !tls_->seal(bytes, outgoing_)) return false;
+    if (!tls_) outgoing_.append(bytes);
     flush();
     return true;
 }
 
 void WinsockCtiSocket::flush() {
-    while (!outgoing_.empty() && state_ == SocketState::Connected) {
+    while (!outgoing_.empty() && (state_ == SocketState::Connected || tls_)) {
         const int chunk = static_cast<int>(std::min<std::size_t>(outgoing_.size(), 1u << 20));
         const int sent = ::send(socket_.get(), outgoing_.data(), chunk, 0);
         if (sent > 0) {
@@ -175,6 +190,10 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
             remoteAddress_ = text;
             remotePort_ = ::ntohs(peer.sin_port);
         }
+        if (tlsPolicy_.enabled) {
+            startTls();
+            return;
+        }
         state_ = SocketState::Connected;
         events_.onConnect();
         return;
@@ -196,7 +215,11 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
         }
         const unsigned closing = generation_;
         readAvailable();  // what the server sent before it closed
-        if (generation_ == closing) close();
+        if (generation_ != closing) return;
+        if (tls_ && state_ != SocketState::Connected)
+            tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsClosed));
+        else
+            close();
         return;
     }
     default:
@@ -217,14 +240,59 @@ void WinsockCtiSocket::readAvailable() {
             const int error = ::WSAGetLastError();
             if (error != WSAEWOULDBLOCK) {
                 const unsigned reading = generation_;
-                if (!data.empty()) events_.onRead(data);
+                if (!data.empty()) deliver(data);
                 if (generation_ == reading) fail(eeReceive, error);
                 return;
             }
         }
         break;  // drained, or the server closed (FD_CLOSE follows)
     }
-    if (!data.empty()) events_.onRead(data);
+    if (!data.empty()) deliver(data);
+}
+
+void WinsockCtiSocket::startTls() {
+    tls_ = std::make_unique<TlsClient>(tlsPolicy_);
+    std::string hello;
+    if (tls_->start(hello) == TlsClient::Progress::Failed) {
+        tlsFailed(tls_->failure());
+        return;
+    }
+    tlsHandshakeTimer_.start(tlsPolicy_.handshakeTimeoutMs);
+    outgoing_ += hello;
+    flush();
+}
+
+void WinsockCtiSocket::receiveTls(std::string_view bytes) {
+    const unsigned current = generation_;
+    std::string answer, plain;
+    const TlsClient::Progress progress = tls_->receive(bytes, answer, plain);
+    if (!answer.empty()) {
+        outgoing_ += answer;
+        flush();
+        if (generation_ != current) return;
+    }
+    if (progress == TlsClient::Progress::Failed) {
+        tlsFailed(tls_->failure());
+        return;
+    }
+    if (progress == TlsClient::Progress::Established && state_ != SocketState::Connected) {
+        tlsHandshakeTimer_.stop();
+        events_.log("CTI TLS", tls_->summary());
+        state_ = SocketState::Connected;
+        events_.onConnect();
+        if (generation_ != current) return;
+    }
+    if (!plain.empty()) events_.onRead(plain);
+    if (progress == TlsClient::Progress::Ended && generation_ == current) close();
+}
+
+void WinsockCtiSocket::tlsFailed(const std::string& reason) {
+    const unsigned failing = generation_;
+    // An established link has had its line already.
+    if (tls_ && state_ != SocketState::Connected && !tls_->summary().empty()) events_.log("CTI TLS", tls_->summary());
+    events_.onTlsFailure(reason);
+    // The host's callback may have opened a new connection already.
+    if (generation_ == failing) close();
 }
 
 }  // namespace veltrane::win32

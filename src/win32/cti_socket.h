@@ -2,10 +2,15 @@
 // error events arrive as messages on the owner window.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <string_view>
 
+#include "core/tls_policy.h"
 #include "platform/platform.h"
 #include "win32/owner_window.h"
+#include "win32/platform_services.h"
+#include "win32/tls_client.h"
 
 namespace veltrane::win32 {
 
@@ -17,6 +22,11 @@ public:
     virtual void onDisconnect() = 0;
     virtual void onRead(std::string_view bytes) = 0;
     virtual void onError(int errorKind, int& errorCode) = 0;
+    // TLS: what config.ini asks of a connection to `host`; why the TLS layer
+    // refused one (the socket closes it afterwards); a line for the log.
+    virtual cti::TlsPolicy tlsPolicy(const std::string& host) = 0;
+    virtual void onTlsFailure(const std::string& reason) = 0;
+    virtual void log(std::string_view name, std::string_view text) = 0;
 };
 
 class WinsockCtiSocket final : public CtiSocket, public MessageHandler {
@@ -44,6 +54,11 @@ private:
     void flush();
     void fail(int errorKind, int errorCode);
     void closeQuietly();
+    // TLS: connected means the handshake is done and the certificate accepted.
+    void startTls();
+    void receiveTls(std::string_view bytes);
+    void deliver(std::string_view bytes) { tls_ ? receiveTls(bytes) : events_.onRead(bytes); }
+    void tlsFailed(const std::string& reason);
 
     OwnerWindow& owner_;
     CtiSocketEvents& events_;
@@ -63,6 +78,9 @@ private:
     std::string outgoing_;  // bytes the socket could not take yet
     std::string remoteAddress_;
     std::int32_t remotePort_ = 0;
+    cti::TlsPolicy tlsPolicy_;         // of the connection being made
+    std::unique_ptr<TlsClient> tls_;  // from the TCP connection on, when TLS is asked for
+    WindowTimer tlsHandshakeTimer_;
 };
 
 }  // namespace veltrane::win32

@@ -73,6 +73,8 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::vector<std::str
         {"--web-page", text(options.webPage)},
         {"--ports-file", text(options.portsFile)},
         {"--encoding", text(options.encoding)},
+        {"--tls-cert", text(options.tlsCertificate)},
+        {"--tls-key", text(options.tlsKey)},
         {"--phone", text(rules.phone)},
         {"--cert-no", text(rules.certificationNo)},
         {"--login-id", text(rules.loginId)},
@@ -121,6 +123,10 @@ std::optional<SimulatorOptions> ParseSimulatorOptions(const std::vector<std::str
             return std::nullopt;
         }
     }
+    if (options.tlsCertificate.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -141,6 +147,9 @@ std::string SimulatorUsage() {
            "  --no-stdin           do not read commands from standard input\n"
            "  --encoding NAME      code page of the link: cp949 (default) or utf-8; options,\n"
            "                       commands and the log are UTF-8\n"
+           "  --tls-cert FILE      the CTI port speaks TLS with this certificate (PEM, the\n"
+           "                       chain after it) ...\n"
+           "  --tls-key FILE       ... and its private key (PEM); TLS 1.2 and later\n"
            "\n"
            "The subscriber:\n"
            "  --phone NUMBER       the registered phone number (default 0212345678)\n"

@@ -20,6 +20,8 @@ struct SimulatorOptions {
     std::string webPage;  // a file answered to GET requests on the web port
     std::string portsFile;
     std::string encoding = "cp949";
+    std::string tlsCertificate;  // PEM files: the CTI port speaks TLS
+    std::string tlsKey;
     bool readStdin = true;
     bool help = false;
 };

@@ -8,12 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
 #include "common/encoding.h"
 #include "net/http.h"
 #include "net/socket.h"
+#include "net/tls_server.h"
 #include "simulator/simulator.h"
 #include "simulator/stdin_lines.h"
 
@@ -63,6 +65,18 @@ struct Peer {
     std::string buffer;
 };
 
+// A client of the CTI port; with --tls-cert it speaks TLS, and the
+// simulator meets it once its handshake is done.
+struct Client {
+    net::Socket socket;
+    std::unique_ptr<net::TlsServerSession> tls;
+    bool ready = true;
+    std::string peer;
+
+    bool sendAll(std::string_view bytes) const { return tls ? tls->sendAll(bytes) : socket.sendAll(bytes); }
+    net::Received receive(std::string& into) const { return tls ? tls->receive(into) : socket.receive(into); }
+};
+
 class Program : public SimulatorOutput {
 public:
     Program(const SimulatorOptions& options, WireEncoding encoding) : options_(options), encoding_(encoding) {}
@@ -88,7 +102,7 @@ private:
     bool openListener(std::string& error);
     void writePortsFile();
     void acceptClient();
-    void readClient(ConnectionId id, net::Socket& socket);
+    void readClient(ConnectionId id, Client& client);
     void serveControl(Peer& peer, bool& done);
     void serveWeb(Peer& peer, bool& done);
     std::string runCommand(const std::string& utf8Line, const std::string& source);
@@ -99,7 +113,8 @@ private:
     std::optional<Simulator> simulator_;  // made once the ports are known
     net::Socket listener_, controlListener_, webListener_;
     std::uint16_t ctiPort_ = 0;
-    std::map<ConnectionId, net::Socket> clients_;
+    std::shared_ptr<net::TlsServerContext> tls_;  // with --tls-cert
+    std::map<ConnectionId, Client> clients_;
     std::vector<Peer> controls_, webPeers_;
     std::set<ConnectionId> toClose_;
     std::set<ConnectionId> toReset_;
@@ -151,21 +166,40 @@ void Program::writePortsFile() {
 }
 
 void Program::acceptClient() {
-    net::Socket client = listener_.accept();
-    if (!client.valid()) return;
+    net::Socket socket = listener_.accept();
+    if (!socket.valid()) return;
     const ConnectionId id = ++lastId_;
-    const std::string peer = client.peerAddress();
-    clients_.emplace(id, std::move(client));
-    simulator_->connected(id, peer);
+    Client client{std::move(socket), nullptr, true, {}};
+    client.peer = client.socket.peerAddress();
+    if (tls_) {
+        client.tls = std::make_unique<net::TlsServerSession>(tls_, client.socket);
+        client.ready = false;
+    }
+    const Client& stored = clients_.emplace(id, std::move(client)).first->second;
+    if (stored.ready) simulator_->connected(id, stored.peer);
 }
 
-void Program::readClient(ConnectionId id, net::Socket& socket) {
+void Program::readClient(ConnectionId id, Client& client) {
+    if (!client.ready) {
+        const auto step = client.tls->handshake();
+        if (step == net::TlsServerSession::Handshake::Pending) return;
+        if (step == net::TlsServerSession::Handshake::Failed) {
+            print("#" + std::to_string(id) + " TLS handshake with " + client.peer + " failed: " + client.tls->error());
+            toClose_.insert(id);
+            return;
+        }
+        client.ready = true;
+        print("#" + std::to_string(id) + " TLS with " + client.peer + ": " + client.tls->description());
+        simulator_->connected(id, client.peer);
+        if (toClose_.count(id)) return;
+        // Bytes that came with the handshake's last message wait inside the session.
+    }
     std::string bytes;
-    if (socket.receive(bytes) != net::Received::Data) {
+    if (client.receive(bytes) != net::Received::Data) {
         toClose_.insert(id);
         return;
     }
-    simulator_->received(id, bytes, SteadyNow());
+    if (!bytes.empty()) simulator_->received(id, bytes, SteadyNow());
 }
 
 void Program::serveControl(Peer& peer, bool& done) {
@@ -220,7 +254,12 @@ void Program::closePending() {
     while (!toClose_.empty()) {
         const ConnectionId id = *toClose_.begin();
         toClose_.erase(toClose_.begin());
-        if (const auto client = clients_.find(id); client != clients_.end() && toReset_.count(id)) client->second.abort();
+        if (const auto client = clients_.find(id); client != clients_.end()) {
+            if (toReset_.count(id))
+                client->second.socket.abort();
+            else if (client->second.tls && client->second.ready)
+                client->second.tls->closeNotify();
+        }
         toReset_.erase(id);
         if (clients_.erase(id)) simulator_->disconnected(id);
     }
@@ -228,6 +267,13 @@ void Program::closePending() {
 
 int Program::run() {
     std::string error;
+    if (!options_.tlsCertificate.empty()) {
+        tls_ = net::TlsServerContext::Load(options_.tlsCertificate, options_.tlsKey, error);
+        if (!tls_) {
+            std::fprintf(stderr, "cti-simulator: %s\n", error.c_str());
+            return 2;
+        }
+    }
     if (!openListener(error)) {
         std::fprintf(stderr, "cti-simulator: %s\n", error.c_str());
         return 2;
@@ -250,7 +296,7 @@ int Program::run() {
     simulator_.emplace(rules, *this);
     log("** subscriber " + rules.phone + ", certification number " + rules.certificationNo + ", login " +
         rules.loginId + " / " + rules.password + ", web address " + rules.webAddress);
-    print("** CTI link on " + options_.bindAddress + ":" + std::to_string(ctiPort_));
+    print("** CTI link on " + options_.bindAddress + ":" + std::to_string(ctiPort_) + (tls_ ? " (TLS)" : ""));
     if (controlListener_.valid()) print("** commands on 127.0.0.1:" + std::to_string(controlListener_.localPort()));
     if (webListener_.valid()) print("** web address served on 127.0.0.1:" + std::to_string(webListener_.localPort()));
     writePortsFile();
@@ -264,14 +310,14 @@ int Program::run() {
         if (const auto due = simulator_->nextDue()) waitMs = static_cast<int>(std::clamp<Millis>(*due - now, 0, waitMs));
 
         std::vector<const net::Socket*> watched = {&listener_, &controlListener_, &webListener_};
-        for (const auto& [id, socket] : clients_) watched.push_back(&socket);
+        for (const auto& [id, client] : clients_) watched.push_back(&client.socket);
         for (const Peer& peer : controls_) watched.push_back(&peer.socket);
         for (const Peer& peer : webPeers_) watched.push_back(&peer.socket);
         const std::vector<bool> ready = net::WaitReadable(watched, waitMs);
 
         std::size_t at = 3;
         std::vector<ConnectionId> readable;
-        for (const auto& [id, socket] : clients_)
+        for (const auto& [id, client] : clients_)
             if (ready[at++]) readable.push_back(id);
         std::vector<std::size_t> controlReady, webReady;
         for (std::size_t i = 0; i < controls_.size(); ++i)

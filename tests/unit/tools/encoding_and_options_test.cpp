@@ -44,6 +44,17 @@ TEST(SimulatorOptions, RejectsUnusableValues) {
     EXPECT_FALSE(ParseSimulatorOptions({"--bogus"}, error));
 }
 
+TEST(SimulatorOptions, TlsNeedsCertificateAndKey) {
+    std::string error;
+    const auto options = ParseSimulatorOptions({"--tls-cert", "server.pem", "--tls-key=server.key"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->tlsCertificate, "server.pem");
+    EXPECT_EQ(options->tlsKey, "server.key");
+    EXPECT_FALSE(ParseSimulatorOptions({"--tls-cert", "server.pem"}, error));
+    EXPECT_EQ(error, "--tls-cert and --tls-key go together");
+    EXPECT_FALSE(ParseSimulatorOptions({"--tls-key", "server.key"}, error));
+}
+
 TEST(ConsoleOptions, ScriptSimulatorAndChildHandle) {
     std::string error;
     const auto options = ParseConsoleOptions(
