@@ -41,6 +41,18 @@ TDM_DLL::TDM_DLL()
       httpSink_(session_.web, [this](web::LibrarySink::Work work) { return window_.post(std::move(work)); }),
       HTTPServer(httpSink_) {}
 
+Outcome TDM_DLL::ready() const {
+    if (Outcome com = com_.outcome(); !com) return com;
+    return window_.created();
+}
+
+void TDM_DLL::reportStartFailure(VELTRANE_CALLBACK callback, const std::string& basePath,
+                                 const std::string& windowTitle, const std::string& reason) {
+    std::lock_guard<std::mutex> lock(reporting_);
+    host_.setCallback(callback);
+    ReportStartFailure(session_.lib, basePath, windowTitle, reason);
+}
+
 void TDM_DLL::onConnect() { cti::CTISocketConnect(session_.link); }
 void TDM_DLL::onDisconnect() { cti::CTISocketDisconnect(session_.link); }
 void TDM_DLL::onRead(std::string_view bytes) { cti::CTISocketRead(session_.link, bytes); }

@@ -5,10 +5,13 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "session/session.h"
 #include "web/library_sink.h"
 #include "win32/alert_popup.h"
+#include "win32/com_apartment.h"
 #include "win32/cti_socket.h"
 #include "win32/http_server.h"
 #include "win32/ie_browser.h"
@@ -32,6 +35,15 @@ public:
 
     HostWindowLink& host() { return host_; }
 
+    // Fails when COM or the owner window could not be had on the thread
+    // that made the data module; the library cannot run then.
+    Outcome ready() const;
+    // DLL_START of a data module that is not ready: tells the host (its
+    // callback, its window, the log) why. Runs on the calling thread: with
+    // no owner window nothing else runs in the library.
+    void reportStartFailure(VELTRANE_CALLBACK callback, const std::string& basePath, const std::string& windowTitle,
+                            const std::string& reason);
+
 private:
     void onConnect() override;
     void onDisconnect() override;
@@ -41,7 +53,9 @@ private:
     void onTlsFailure(const std::string& reason) override;
     void log(std::string_view name, std::string_view text) override;
 
+    ComApartment com_;
     OwnerWindow window_;
+    std::mutex reporting_;
     SystemClock clock_;
     ProfileIniStore ini_;
     LocalFileSystem files_;

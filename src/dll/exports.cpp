@@ -23,11 +23,12 @@ namespace telephony = veltrane::telephony;
 namespace {
 
 // Before the first DLL_START there is no callback to tell anything to, so
-// an export called then does nothing.
+// an export called then does nothing; nor after a start that could not have
+// an owner thread.
 template <typename Work>
 void RunExport(Work&& work) noexcept {
     try {
-        if (TDM_DLL* dm = DM_DLL.load()) dm->run(work);
+        if (TDM_DLL* dm = DM_DLL.load(); dm != nullptr && dm->ready()) dm->run(work);
     } catch (...) {
     }
 }
@@ -57,8 +58,11 @@ void __stdcall DLL_START(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK call
     try {
         const std::string path = BstrToAnsi(basePath);
         const std::string title = BstrToAnsi(windowTitle);
-        ::CoInitialize(nullptr);
         TDM_DLL* dm = DataModule();
+        if (const veltrane::Outcome ready = dm->ready(); !ready) {
+            dm->reportStartFailure(callback, path, title, ready.reason());
+            return;
+        }
         dm->run([&](Session& session) {
             dm->host().setCallback(callback);
             session.start(path, title);

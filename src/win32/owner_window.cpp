@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 namespace veltrane::win32 {
 
@@ -37,6 +38,12 @@ OwnerWindow::OwnerWindow() : threadId_(::GetCurrentThreadId()) {
     wc.lpszClassName = kClassName;
     ::RegisterClassExW(&wc);  // fails harmlessly when already registered
     window_.reset(::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this));
+    if (!window_) creationError_ = ::GetLastError();
+}
+
+Outcome OwnerWindow::created() const {
+    if (window_) return {};
+    return Outcome::Failure("Owner window not created (error " + std::to_string(creationError_) + ")");
 }
 
 OwnerWindow::~OwnerWindow() {

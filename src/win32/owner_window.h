@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/outcome.h"
 #include "win32/unique_handle.h"
 
 namespace veltrane::win32 {
@@ -38,6 +39,9 @@ public:
     OwnerWindow& operator=(const OwnerWindow&) = delete;
 
     HWND handle() const { return window_.get(); }
+    // Fails when the window could not be made: nothing would reach the
+    // owner thread then.
+    Outcome created() const;
     bool onOwnerThread() const { return ::GetCurrentThreadId() == threadId_; }
     // Handlers take timer messages and messages from WM_APP on.
     void addHandler(MessageHandler& handler) { handlers_.push_back(&handler); }
@@ -74,6 +78,7 @@ private:
     void leave() noexcept;
 
     DWORD threadId_;
+    DWORD creationError_ = 0;
     std::vector<MessageHandler*> handlers_;
     int depth_ = 0;
     std::deque<Message> waiting_;  // arrived while a handler ran

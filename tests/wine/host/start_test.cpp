@@ -154,6 +154,41 @@ namespace {
 
 // A host that unloads the library after starting it: the library keeps
 // itself loaded, since its windows, timers and socket still run.
+// Refuses every window made on this thread while it lives.
+class WindowRefusal {
+public:
+    WindowRefusal() : hook_(::SetWindowsHookExW(WH_CBT, &Refuse, nullptr, ::GetCurrentThreadId())) {}
+    ~WindowRefusal() { ::UnhookWindowsHookEx(hook_); }
+    bool active() const { return hook_ != nullptr; }
+
+private:
+    static LRESULT CALLBACK Refuse(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) return 1;
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
+TEST_F(Start, OwnerWindowThatCannotBeMadeFailsTheStartAndTellsTheHost) {
+    {
+        WindowRefusal refusal;
+        ASSERT_TRUE(refusal.active());
+        host.start(base.path(), title);
+    }
+    const Vec events = EventsAbout(host, "dllstart");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].rfind("|SMSG|dllstart|fail|Owner window not created (error ", 0), 0u) << events[0];
+    ASSERT_EQ(host.copies().size(), 1u);
+    EXPECT_EQ(host.copies()[0].text, events[0]);
+    EXPECT_FALSE(server.clientConnected());
+
+    // The library stays without an owner thread: exports do nothing, a
+    // start says so again.
+    host.call("DIAL", {L"0100000000"});
+    host.start(base.path(), title);
+    EXPECT_EQ(EventsAbout(host, "dllstart"), (Vec{events[0], events[0]}));
+}
+
 TEST(StartUnload, FreeLibraryAfterStartLeavesTheLibraryWorking) {
     TestHost host;
     TempFolder base;
