@@ -65,8 +65,7 @@ std::optional<std::int32_t> ParseIniInteger(std::string_view text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         std::string_view digits = text.substr(2);
         for (char c : digits) {
-            const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-            if (!hex) return std::nullopt;
+            if (HexDigitValue(c) < 0) return std::nullopt;
         }
         return ParseDigits(digits, false, 16);
     }
@@ -81,6 +80,13 @@ std::string ZeroPadded(long long value, int digits) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.*lld", digits, value);
     return buffer;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
 }  // namespace veltrane

@@ -51,6 +51,9 @@ std::optional<std::int32_t> ParseIniInteger(std::string_view text);
 
 bool Contains(std::string_view text, std::string_view part);
 
+// The value of a hexadecimal digit in either case; -1 for any other character.
+int HexDigitValue(char c);
+
 // printf-style "%.4d": at least `digits` digits, zero-padded, sign first.
 std::string ZeroPadded(long long value, int digits);
 

@@ -4,21 +4,12 @@
 
 namespace veltrane::cti {
 
-namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-}  // namespace
-
 std::optional<Sha256> ParseFingerprint(std::string_view text) {
     Sha256 fingerprint{};
     std::size_t digits = 0;
     for (char c : TrimView(text)) {
         if (c == ':' || c == ' ') continue;
-        const int value = HexDigit(c);
+        const int value = HexDigitValue(c);
         if (value < 0 || digits == 2 * fingerprint.size()) return std::nullopt;
         fingerprint[digits / 2] = static_cast<std::uint8_t>(fingerprint[digits / 2] << 4 | value);
         ++digits;
