@@ -2,8 +2,9 @@
 # Fails when a file includes a header of the library (src/) that its layer
 # must not use. Each folder of src/ is a layer; it may include its own
 # headers and those of the layers listed for it below, all of them lower.
-# The tools may use the CTI protocol and the helpers under it, and the Wine
-# and kit tests none of the library: they see the DLL as host programs do.
+# The tools may use the CTI protocol and the helpers under it and the Win32
+# helpers of winsupport, and the Wine and kit tests none of the library:
+# they see the DLL as host programs do.
 #
 #   tools/check-layers.sh        (tools/test.sh runs it first)
 set -eu

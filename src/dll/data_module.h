@@ -18,6 +18,7 @@
 #include "win32/owner_window.h"
 #include "win32/platform_services.h"
 #include "win32/shell_default_browser.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
 
@@ -62,7 +63,7 @@ private:
     HostWindowLink host_;
     WindowsSystemInfo system_;
     SeededRandom random_;
-    UniqueImageList ImageList;
+    winsupport::UniqueImageList ImageList;
     AlertPopup Alert;
     WindowTimer TimerConn;
     WindowTimer ConnectPause;

@@ -11,10 +11,10 @@
 #include "telephony/sms.h"
 #include "veltrane.h"
 #include "web/web_request.h"
-#include "win32/ansi.h"
+#include "winsupport/bstr.h"
 
 using veltrane::session::Session;
-using veltrane::win32::BstrToAnsi;
+using veltrane::winsupport::BstrToAnsi;
 using veltrane::win32::DM_DLL;
 using veltrane::win32::TDM_DLL;
 namespace account = veltrane::account;

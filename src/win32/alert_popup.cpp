@@ -1,6 +1,7 @@
 #include "win32/alert_popup.h"
 
 #include "core/alert_layout.h"
+#include "winsupport/window_owner.h"
 
 namespace veltrane::win32 {
 
@@ -152,11 +153,7 @@ void AlertPopup::paint(HDC dc) {
 }
 
 LRESULT CALLBACK AlertPopup::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<AlertPopup*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = winsupport::WindowOwner<AlertPopup>(window, message, lParam);
     if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
     try {
         return self->handle(window, message, wParam, lParam);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "win32/unique_handle.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
 
@@ -29,9 +29,9 @@ private:
     RECT closeButton() const;
 
     HIMAGELIST images_;
-    UniqueGdiObject headerFont_;
-    UniqueGdiObject messageFont_;
-    UniqueWindow window_;
+    winsupport::UniqueGdiObject headerFont_;
+    winsupport::UniqueGdiObject messageFont_;
+    winsupport::UniqueWindow window_;
     AlertContent content_;
     Phase phase_ = Phase::Hidden;
     int fadeStep_ = 0;

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "win32/unique_handle.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
 
@@ -63,6 +63,6 @@ struct SafeArrayTraits {
     static Type invalid() { return nullptr; }
     static void close(Type array) { ::SafeArrayDestroy(array); }
 };
-using UniqueSafeArray = UniqueHandle<SafeArrayTraits>;
+using UniqueSafeArray = winsupport::UniqueHandle<SafeArrayTraits>;
 
 }  // namespace veltrane::win32

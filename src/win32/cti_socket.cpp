@@ -43,19 +43,16 @@ WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
       message_(kFirstSocketMessage),
       tlsHandshakeTimer_(owner, kTlsHandshakeTimerId,
                          [this] { tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsNoAnswer)); }) {
-    WSADATA data;
-    winsockReady_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     owner_.addHandler(*this);
 }
 
 WinsockCtiSocket::~WinsockCtiSocket() {
     closeQuietly();
-    if (winsockReady_) ::WSACleanup();
 }
 
 bool WinsockCtiSocket::open(const std::string& host, std::int32_t port) {
     closeQuietly();
-    if (!winsockReady_ || host.empty() || port <= 0 || port > 65535) return false;
+    if (!winsock_.ready() || host.empty() || port <= 0 || port > 65535) return false;
     port_ = port;
     tlsPolicy_ = events_.tlsPolicy(host);
     remoteAddress_.clear();

@@ -11,6 +11,8 @@
 #include "win32/owner_window.h"
 #include "win32/platform_services.h"
 #include "win32/tls_client.h"
+#include "winsupport/unique_handle.h"
+#include "winsupport/winsock_session.h"
 
 namespace veltrane::win32 {
 
@@ -62,8 +64,8 @@ private:
 
     OwnerWindow& owner_;
     CtiSocketEvents& events_;
-    bool winsockReady_ = false;
-    UniqueSocket socket_;
+    winsupport::WinsockSession winsock_;
+    winsupport::UniqueSocket socket_;
     SocketState state_ = SocketState::Closed;
     // Each socket gets its own message number, so that events still queued
     // for a closed socket are never taken for its successor's.

@@ -17,6 +17,8 @@
 
 namespace veltrane::win32 {
 
+using winsupport::UniqueSocket;
+
 namespace {
 constexpr std::size_t kMaxDrainBytes = 64 * 1024;
 constexpr int kOwnSockets = 3;  // the listeners and the wake-up socket
@@ -103,15 +105,6 @@ timeval Milliseconds(ULONGLONG ms) {
     return timeval{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
 }
 }  // namespace
-
-WinsockSession::WinsockSession() {
-    WSADATA data;
-    ready_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-WinsockSession::~WinsockSession() {
-    if (ready_) ::WSACleanup();
-}
 
 // The owner thread's answers, and the datagram that wakes the server's
 // select() when one arrives or the server stops. Shared with the work

@@ -13,23 +13,11 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "win32/unique_handle.h"
 #include "web/http_answer.h"
+#include "winsupport/unique_handle.h"
+#include "winsupport/winsock_session.h"
 
 namespace veltrane::win32 {
-
-// WSAStartup for as long as the owner lives.
-class WinsockSession {
-public:
-    WinsockSession();
-    ~WinsockSession();
-    WinsockSession(const WinsockSession&) = delete;
-    WinsockSession& operator=(const WinsockSession&) = delete;
-    bool ready() const { return ready_; }
-
-private:
-    bool ready_ = false;
-};
 
 struct HttpServerLimits {
     int maxConnections = 64;        // more at once are closed as soon as accepted
@@ -77,10 +65,10 @@ private:
 
     web::HttpRequestSink& sink_;
     const HttpServerLimits limits_;
-    WinsockSession winsock_;
-    std::vector<UniqueSocket> listeners_;
+    winsupport::WinsockSession winsock_;
+    std::vector<winsupport::UniqueSocket> listeners_;
     std::shared_ptr<Mailbox> mailbox_;
-    UniqueKernelHandle thread_;
+    winsupport::UniqueKernelHandle thread_;
     // Only the server's thread touches the connections.
     std::list<Connection> connections_;
     std::uint64_t nextConnectionId_ = 0;

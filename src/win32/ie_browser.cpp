@@ -4,20 +4,21 @@
 
 #include <cstring>
 
-#include "win32/ansi.h"
 #include "win32/com_objects.h"
+#include "winsupport/bstr.h"
+#include "winsupport/code_page.h"
 
 namespace veltrane::win32 {
+
+using winsupport::AnsiToWide;
+using winsupport::MakeBstr;
+using winsupport::UniqueBstr;
 
 namespace {
 
 constexpr long kHeight = 730;
 constexpr long kWidth = 830;
 constexpr wchar_t kFormHeader[] = L"Content-Type: application/x-www-form-urlencoded\r\n";
-
-UniqueBstr MakeBstr(std::wstring_view text) {
-    return UniqueBstr(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-}
 
 // The body's bytes as a byte array, without a terminating NUL.
 bool SetPostData(VARIANT& variant, const std::string& body) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "winsupport/window_owner.h"
+
 namespace veltrane::win32 {
 
 namespace {
@@ -68,11 +70,7 @@ bool OwnerWindow::post(std::function<void()> work) {
 }
 
 LRESULT CALLBACK OwnerWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = winsupport::WindowOwner<OwnerWindow>(window, message, lParam);
     if (self != nullptr) {
         try {
             return self->handle(window, message, wParam, lParam);

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "base/outcome.h"
-#include "win32/unique_handle.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
 
@@ -82,7 +82,7 @@ private:
     std::vector<MessageHandler*> handlers_;
     int depth_ = 0;
     std::deque<Message> waiting_;  // arrived while a handler ran
-    UniqueWindow window_;
+    winsupport::UniqueWindow window_;
 };
 
 }  // namespace veltrane::win32

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "base/text.h"
-#include "win32/unique_handle.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
+
+using winsupport::UniqueFile;
 
 LocalTime SystemClock::now() {
     SYSTEMTIME t;

@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <utility>
 
-#include "win32/ansi.h"
-#include "win32/unique_handle.h"
+#include "winsupport/code_page.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
+
+using winsupport::AnsiToWide;
+using winsupport::UniqueHandle;
 
 namespace {
 

@@ -1,16 +1,21 @@
 #include "win32/shell_default_browser.h"
 
-#include "win32/unique_handle.h"
-
+#include <windows.h>
 #include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "win32/ansi.h"
+#include "winsupport/code_page.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
+
+using winsupport::AnsiToWide;
+using winsupport::UniqueFile;
+using winsupport::UniqueHandle;
+using winsupport::UniqueKernelHandle;
 
 namespace {
 

@@ -11,10 +11,14 @@
 #include <utility>
 
 #include "win32/server_certificate.h"
-#include "win32/ansi.h"
-#include "win32/unique_handle.h"
+#include "winsupport/code_page.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
+
+using winsupport::AnsiToWide;
+using winsupport::UniqueHandle;
+using winsupport::WideToAnsi;
 
 namespace {
 

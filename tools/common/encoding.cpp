@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "winsupport/code_page.h"
 #else
 #include <cerrno>
 #include <iconv.h>
@@ -23,17 +25,11 @@ std::string Lower(std::string_view text) {
 #ifdef _WIN32
 std::string Convert(std::string_view text, unsigned from, unsigned to) {
     if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int wideLength = MultiByteToWideChar(from, 0, text.data(), length, nullptr, 0);
-    if (wideLength <= 0) return std::string(text.size(), '?');
-    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    MultiByteToWideChar(from, 0, text.data(), length, wide.data(), wideLength);
+    const std::wstring wide = winsupport::Widen(text, from);
+    if (wide.empty()) return std::string(text.size(), '?');
     // Code pages that are not UTF-8 take a default character for the gaps.
-    const bool toUtf8 = to == CP_UTF8;
-    const int outLength = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (outLength <= 0) return std::string(text.size(), '?');
-    std::string out(static_cast<std::size_t>(outLength), '\0');
-    WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), outLength, toUtf8 ? nullptr : "?", nullptr);
+    const std::string out = winsupport::Narrow(wide, to, to == CP_UTF8 ? nullptr : "?");
+    if (out.empty()) return std::string(text.size(), '?');
     return out;
 }
 

@@ -76,18 +76,8 @@ timeval Timeout(int milliseconds) {
 }  // namespace
 
 NetworkSession::NetworkSession() {
-#ifdef _WIN32
-    WSADATA data;
-    ok_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-#else
+#ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN);
-    ok_ = true;
-#endif
-}
-
-NetworkSession::~NetworkSession() {
-#ifdef _WIN32
-    if (ok_) WSACleanup();
 #endif
 }
 

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include "winsupport/winsock_session.h"
+#endif
+
 namespace veltrane::tools::net {
 
 #ifdef _WIN32
@@ -21,13 +25,16 @@ using NativeSocket = int;
 class NetworkSession {
 public:
     NetworkSession();
-    ~NetworkSession();
     NetworkSession(const NetworkSession&) = delete;
     NetworkSession& operator=(const NetworkSession&) = delete;
-    bool ok() const { return ok_; }
+#ifdef _WIN32
+    bool ok() const { return winsock_.ready(); }
 
 private:
-    bool ok_ = false;
+    winsupport::WinsockSession winsock_;
+#else
+    bool ok() const { return true; }
+#endif
 };
 
 enum class Received { Data, Closed, Failed };

@@ -2,26 +2,19 @@
 // console's own mechanics under Wine: host events to the callback and the
 // window, and a DLL_FINISH that ends the process with exit code 1.
 #include <windows.h>
-#include <oleauto.h>
 
 #include <string>
 
 #include "veltrane.h"
+#include "winsupport/bstr.h"
 
 namespace {
+
+using veltrane::winsupport::BstrToAnsi;
 
 VELTRANE_CALLBACK g_callback = nullptr;
 HWND g_window = nullptr;
 bool g_finishQuietly = false;  // DLL_FINISH without its success event
-
-std::string Ansi(BSTR text) {
-    if (text == nullptr) return {};
-    const int length = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(SysStringLen(text)), ansi.data(), length, nullptr, nullptr);
-    return ansi;
-}
 
 void Notify(const std::string& event) {
     const std::string envelope = "|SMSG|" + event;
@@ -41,7 +34,7 @@ extern "C" {
 
 __declspec(dllexport) void __stdcall DLL_START(BSTR, BSTR windowTitle, VELTRANE_CALLBACK callback) {
     g_callback = callback;
-    const std::string title = Ansi(windowTitle);
+    const std::string title = BstrToAnsi(windowTitle);
     g_finishQuietly = title == "finish quietly";
     g_window = FindWindowA(nullptr, title.c_str());
     Notify("dllstart|success|certification_no|");
@@ -54,7 +47,7 @@ __declspec(dllexport) void __stdcall DLL_FINISH() {
 }
 
 __declspec(dllexport) void __stdcall SMS_INSTANT(BSTR calledNo, BSTR message) {
-    Notify("sms|success|0212345678|" + Ansi(calledNo) + "|send|" + Ansi(message) + "|");
+    Notify("sms|success|0212345678|" + BstrToAnsi(calledNo) + "|send|" + BstrToAnsi(message) + "|");
 }
 
 }  // extern "C"

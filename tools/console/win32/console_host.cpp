@@ -9,10 +9,15 @@
 #include <thread>
 
 #include "console/verdict.h"
-#include "console/win32/text.h"
+#include "console/win32/time_stamp.h"
 #include "net/socket.h"
+#include "winsupport/code_page.h"
 
 namespace veltrane::tools::win32 {
+
+using winsupport::AnsiToUtf8;
+using winsupport::Utf8ToAnsi;
+using winsupport::Widen;
 
 namespace {
 

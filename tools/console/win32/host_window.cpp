@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "winsupport/window_owner.h"
+
 namespace veltrane::tools::win32 {
 
 namespace {
@@ -12,7 +14,7 @@ constexpr UINT kWakeMessage = WM_APP + 2;
 
 HostWindow::~HostWindow() {
     if (window_ != nullptr) {
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        winsupport::ForgetWindowOwner(window_);
         DestroyWindow(window_);
     }
 }
@@ -33,12 +35,11 @@ bool HostWindow::create(const std::wstring& title, CopyDataHandler onCopyData, L
         return false;
     }
     window_ = CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480,
-                              160, nullptr, nullptr, windowClass.hInstance, nullptr);
+                              160, nullptr, nullptr, windowClass.hInstance, this);
     if (window_ == nullptr) {
         error = "cannot create the host window";
         return false;
     }
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     // A real host shows its window; minimised, it does not take the focus
     // from the terminal the commands are typed in.
     ShowWindow(window_, SW_SHOWMINNOACTIVE);
@@ -54,7 +55,7 @@ void HostWindow::Wake(HWND window) { PostMessageW(window, kWakeMessage, 0, 0); }
 
 LRESULT CALLBACK HostWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
-        auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        auto* self = winsupport::WindowOwner<HostWindow>(window, message, lParam);
         switch (message) {
         case WM_COPYDATA:
             if (self && self->onCopyData_ && lParam) self->onCopyData_(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));

@@ -15,10 +15,14 @@
 #include "console/verdict.h"
 #include "console/win32/console_host.h"
 #include "console/win32/supervisor.h"
-#include "console/win32/text.h"
 #include "net/socket.h"
+#include "winsupport/code_page.h"
 
 namespace veltrane::tools::win32 {
+
+using winsupport::Narrow;
+using winsupport::Widen;
+
 namespace {
 
 std::vector<std::string> Arguments() {

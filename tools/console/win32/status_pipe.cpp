@@ -8,7 +8,7 @@ void StatusPipe::write(std::string line) {
     line += '\n';
     std::lock_guard lock(mutex_);
     DWORD written = 0;
-    WriteFile(handle_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    WriteFile(handle_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace veltrane::tools::win32

@@ -7,20 +7,19 @@
 #include <mutex>
 #include <string>
 
+#include "winsupport/unique_handle.h"
+
 namespace veltrane::tools::win32 {
 
 class StatusPipe {
 public:
     explicit StatusPipe(HANDLE writeEnd) : handle_(writeEnd) {}
-    ~StatusPipe() { CloseHandle(handle_); }
-    StatusPipe(const StatusPipe&) = delete;
-    StatusPipe& operator=(const StatusPipe&) = delete;
 
     // Safe from any thread; line ends inside the text are blanked.
     void write(std::string line);
 
 private:
-    HANDLE handle_;
+    winsupport::UniqueKernelHandle handle_;
     std::mutex mutex_;
 };
 

@@ -5,29 +5,13 @@
 #include <cstdio>
 
 #include "console/verdict.h"
+#include "winsupport/unique_handle.h"
 
 namespace veltrane::tools::win32 {
 
+using winsupport::UniqueKernelHandle;
+
 namespace {
-
-// A kernel handle closed with its owner.
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    HANDLE* out() { return &handle_; }
-    void reset() {
-        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 void PrintVerdict(bool pass, const std::string& why) {
     const std::string line = std::string(pass ? "== PASS: " : "== FAIL: ") + why + "\n";
@@ -39,9 +23,12 @@ void PrintVerdict(bool pass, const std::string& why) {
 
 int SuperviseChild() {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    Handle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.out(), writeEnd.out(), &inheritable, 0) ||
-        !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
+    HANDLE rawRead = nullptr;
+    HANDLE rawWrite = nullptr;
+    const bool piped = CreatePipe(&rawRead, &rawWrite, &inheritable, 0) != FALSE;
+    UniqueKernelHandle readEnd(rawRead);
+    UniqueKernelHandle writeEnd(rawWrite);
+    if (!piped || !SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0)) {
         PrintVerdict(false, "cannot create the status pipe");
         return kExitSetup;
     }
@@ -63,8 +50,8 @@ int SuperviseChild() {
         PrintVerdict(false, "cannot start the script's process");
         return kExitSetup;
     }
-    Handle child(process.hProcess);
-    Handle childThread(process.hThread);
+    const UniqueKernelHandle child(process.hProcess);
+    const UniqueKernelHandle childThread(process.hThread);
     writeEnd.reset();  // the child's copy is the last: end of file when it ends
 
     std::string received;

@@ -1,33 +1,20 @@
 #include "console/win32/veltrane_library.h"
 
-#include <oleauto.h>
-
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 
-#include "console/win32/text.h"
+#include "winsupport/bstr.h"
+#include "winsupport/code_page.h"
 
 namespace veltrane::tools::win32 {
 
+using winsupport::MakeBstr;
+using winsupport::Narrow;
+using winsupport::UniqueBstr;
+using winsupport::Widen;
+
 namespace {
-
-// A BSTR owned for the duration of one call.
-class Bstr {
-public:
-    explicit Bstr(std::string_view utf8) {
-        const std::wstring wide = Widen(utf8, CP_UTF8);
-        value_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-    }
-    ~Bstr() { SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return value_; }
-
-private:
-    BSTR value_ = nullptr;
-};
 
 // The export's own type, from veltrane.h.
 template <typename Function>
@@ -38,7 +25,7 @@ Function As(FARPROC address) {
     return function;
 }
 
-using Arguments = std::vector<const Bstr*>;
+using Arguments = std::vector<const UniqueBstr*>;
 using Caller = std::function<void(FARPROC, const Arguments&, VELTRANE_CALLBACK)>;
 
 const std::map<std::string_view, Caller>& Callers() {
@@ -117,11 +104,12 @@ bool VeltraneLibrary::call(const ExportInfo& info, const std::vector<std::string
         error = std::string(info.name) + " is not exported by this veltrane.dll";
         return false;
     }
-    std::vector<std::unique_ptr<Bstr>> owned;
+    std::vector<UniqueBstr> owned;
+    owned.reserve(args.size());  // never moved: `arguments` points into it
     Arguments arguments;
     for (const std::string& arg : args) {
-        owned.push_back(std::make_unique<Bstr>(arg));
-        arguments.push_back(owned.back().get());
+        owned.push_back(MakeBstr(Widen(arg, CP_UTF8)));
+        arguments.push_back(&owned.back());
     }
     Callers().at(info.name)(address, arguments, callback);
     return true;

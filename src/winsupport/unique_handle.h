@@ -9,7 +9,7 @@
 
 #include <utility>
 
-namespace veltrane::win32 {
+namespace veltrane::winsupport {
 
 template <typename Traits>
 class UniqueHandle {
@@ -89,4 +89,4 @@ using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueBstr = UniqueHandle<BstrTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 
-}  // namespace veltrane::win32
+}  // namespace veltrane::winsupport
