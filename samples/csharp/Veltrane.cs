@@ -13,6 +13,10 @@
 //   the matching DLL beside the program at install time.
 // - Call DLL_START on the UI thread (a WinForms or WPF message loop runs
 //   there); events then arrive on that thread.
+// - The callback must not throw. The 64-bit library catches an exception
+//   that leaves it (logged once as "NotifyHost => host callback threw ...")
+//   and goes on; through the 32-bit one it would unwind past code that must
+//   not be skipped. Start() below catches everything itself.
 using System;
 using System.Runtime.InteropServices;
 
@@ -91,9 +95,14 @@ namespace Veltrane
 
         // DLL_START with a callback that cannot be collected. Call it on the
         // UI thread; `onEvent` runs there for every host event.
-        public static void Start(string basePath, string windowTitle, Action<string> onEvent)
+        public static void Start(string basePath, string windowTitle, Action<string> onEvent,
+                                 Action<Exception> onError = null)
         {
-            callback = text => onEvent(text);
+            callback = text =>
+            {
+                try { onEvent(text); }
+                catch (Exception error) { onError?.Invoke(error); }
+            };
             NativeMethods.DLL_START(basePath, windowTitle, callback);
         }
     }

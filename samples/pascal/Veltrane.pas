@@ -7,6 +7,10 @@
     Windows) pass as a BSTR. Not string, AnsiString or PChar.
   - The callback receives 8-bit text in the ANSI code page (PAnsiChar),
     valid only during the call; copy it (string(HostEvent)) to keep it.
+  - The callback must not raise: wrap its body in try..except. The 64-bit
+    library catches an exception that leaves it (logged once as "NotifyHost
+    => host callback threw exception 0x0EEDFADE") and goes on; through the
+    32-bit library it would unwind past code that must not be skipped.
   - A 32-bit program loads bin\x86\veltrane.dll, a 64-bit one bin\x64.
   - Call DLL_START from the main (VCL/LCL) thread: events arrive through its
     message loop. }

@@ -29,22 +29,22 @@ void PC_LOGIN(cti::Link& link, const std::string& phone, const std::string& logi
         return;
     }
     if (!cti::IsConnected(link)) {
-        cti::ConnectCti(link);
+        cti::ConnectNow(link);
         NotifyHost(lib, "login", "fail", {c.PHONE_NO, "CTI ReConnecting"});
         return;
     }
     c.PHONE_NO = Trim(phone);
-    c.LoginId = Trim(loginId);
-    c.LoginPassword = Trim(password);
+    lib.user.LoginId = Trim(loginId);
+    lib.user.LoginPassword = Trim(password);
     SaveUserSettingsLogged(lib);
     // The password never goes into the log file.
-    WriteLog(lib, "PC_LOGIN", "[Phone:" + c.PHONE_NO + "]" + c.LoginId + " / ********");
-    SendLogin(link, c.LoginId, c.LoginPassword);
+    WriteLog(lib, "PC_LOGIN", "[Phone:" + c.PHONE_NO + "]" + lib.user.LoginId + " / ********");
+    SendLogin(link, lib.user.LoginId, lib.user.LoginPassword);
 }
 
 void PC_LOGOUT(cti::Link& link) {
     Library& lib = link.lib;
-    lib.SignedIn = false;  // a later connection no longer signs in
+    link.signedIn = false;  // a later connection no longer signs in
     WriteLog(lib, "PC_LOGOUT");
     SendLogout(link);
 }

@@ -27,7 +27,7 @@ void CERTIFICATION_NO(cti::Link& link, const std::string& phone) {
         return;
     }
     if (!cti::IsConnected(link)) {
-        cti::ConnectCti(link);
+        cti::ConnectNow(link);
         NotifyHost(lib, "certification_no", "fail", {"CTI ReConnecting"});
         return;
     }
@@ -69,7 +69,7 @@ void CERTIFICATION_PC(cti::Link& link, const std::string& phone, const std::stri
         return;
     }
     if (!cti::IsConnected(link)) {
-        cti::ConnectCti(link);
+        cti::ConnectNow(link);
         NotifyHost(lib, "certification_pc", "fail", {"CTI ReConnecting"});
         return;
     }
@@ -91,7 +91,7 @@ void SendCertify(cti::Link& link, const std::string& certificationNo) {
 void CERTIFICATION_OTHER(cti::Link& link) {
     Library& lib = link.lib;
     TCONFIG_INFO& c = lib.config;
-    lib.SignedIn = false;
+    link.signedIn = false;
     c.REG_PHONE.clear();
     c.MAC_ADDR.clear();
     c.PHONE_NO.clear();

@@ -9,7 +9,7 @@
 
 namespace veltrane {
 
-class Outcome {
+class [[nodiscard]] Outcome {
 public:
     Outcome() = default;  // success
     static Outcome Failure(std::string reason) {

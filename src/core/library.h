@@ -4,10 +4,10 @@
 // link's cti::Link, the web pages' web::Web).
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "core/config_info.h"
+#include "core/outbox.h"
 #include "platform/platform.h"
 
 namespace veltrane {
@@ -19,15 +19,10 @@ struct Library {
 
     Platform& os;
     TCONFIG_INFO config;
+    UserSession user;
     std::string CurrentMac;
     bool Started = false;
-    bool Finished = false;
-    // Failed connection attempts in a row since the link last stayed up, the
-    // host last acted, or the library last gave up (see cti::ConnectCti).
-    std::int32_t ReconnectCount = 0;
-    // The server accepted this user's LOGIN and no logout has followed: every
-    // new connection signs in again.
-    bool SignedIn = false;
+    Outbox outbox;
 };
 
 }  // namespace veltrane

@@ -43,29 +43,23 @@ std::string BasePathOf(const std::string& given) {
     return path;
 }
 
-Outcome RunStart(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
+Outcome RunStart(Library& lib, LifecycleSteps& steps, const std::string& basePath,
+                 const std::string& windowTitle) {
     TCONFIG_INFO& c = lib.config;
     const std::string path = BasePathOf(basePath);
     lib.Started = false;
-    lib.Finished = false;
-    // Dates and times are always formatted "YYYY-MM-DD HH:NN:SS" by the
-    // library's own formatting, whatever the regional settings say.
     c.BasePath = path;
     // A blank CTI_IPs does not stop the start: the host has heard of it, and
     // the link does not connect.
     LoadSettings(lib);
     c.WIN_CAPTION = windowTitle;
-    c.CallState.clear();
-    c.CtiAddressIndex = 0;
+    lib.user.CallState.clear();
     c.GUEST_PHONE.clear();
-    lib.os.timerConn.stop();
-    steps.hostActed();
-    lib.SignedIn = false;  // the host is told to log in
     steps.removeLeftoverPages();
     WriteLog(lib, "DLL_START", "Path:" + path + ", Caption:" + windowTitle);
     lib.os.host.findHostWindow(c.WIN_CAPTION);
     StartCommandServer(lib);
-    steps.connect();
+    steps.startLink();  // the host is told to log in again
     lib.CurrentMac = lib.os.system.macAddress();
     WriteLog(lib, "DLL_START",
              "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));
@@ -83,7 +77,7 @@ std::string StartEvent(const Library& lib) {
     return HostEvent("dllstart", "success", {"certification_no"});
 }
 
-void DLL_START(Library& lib, StartSteps& steps, const std::string& basePath, const std::string& windowTitle) {
+void DLL_START(Library& lib, LifecycleSteps& steps, const std::string& basePath, const std::string& windowTitle) {
     std::string reason;
     try {
         const Outcome started = RunStart(lib, steps, basePath, windowTitle);
@@ -106,6 +100,7 @@ void ReportStartFailure(Library& lib, const std::string& basePath, const std::st
     lib.os.host.findHostWindow(windowTitle);
     WriteLog(lib, "DLL_START except", reason);
     NotifyHost(lib, "dllstart", "fail", {reason});
+    DeliverHostEvents(lib);  // no owner thread will do it
 }
 
 void HTTPServerRetryTimer(Library& lib) {
@@ -114,31 +109,20 @@ void HTTPServerRetryTimer(Library& lib) {
     WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
 }
 
-void DLL_FINISH(Library& lib) {
+void DLL_FINISH(Library& lib, LifecycleSteps& steps) {
     if (!lib.Started) {
         NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
         return;
     }
     WriteLog(lib, "DLL_FINISH", "Start");
-    lib.Finished = true;
-    lib.SignedIn = false;
-    if (lib.os.socket.state() == SocketState::Connected) {
-        try {
-            lib.os.socket.close();
-            WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
-        } catch (...) {
-            WriteLog(lib, "DLL_FINISH except", "CTISocket.Socket.Close");
-            NotifyHost(lib, "dllfinish", "fail", {"socket disconnect"});
-            return;
-        }
-    }
-    lib.os.timerConn.stop();
-    lib.os.connectPause.stop();
+    if (steps.stopLink()) WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
     lib.os.httpServerRetry.stop();
     lib.os.httpServer.stop();
     SaveUserSettingsLogged(lib);
     WriteLog(lib, "DLL_FINISH", "End");
     NotifyHost(lib, "dllfinish", "success", {""});
+    // The process ends within this turn: the host hears everything first.
+    DeliverHostEvents(lib);
     lib.os.system.endProcess(1);
 }
 

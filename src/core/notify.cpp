@@ -7,16 +7,22 @@
 
 namespace veltrane {
 
+namespace {
+void LogFailure(Library& lib, const Outcome& delivered) {
+    if (delivered || !lib.outbox.firstFailure(delivered.reason())) return;
+    WriteLog(lib, "NotifyHost", delivered.reason());
+}
+}  // namespace
+
 void NotifyHost(Library& lib, std::string_view text) {
     std::string event = Trim(text);
     if (event.empty()) return;
     // The host reads the text up to its NUL; one from the server inside it
     // would cut the callback's text short of what the window message counts.
     std::replace(event.begin(), event.end(), '\0', ' ');
-    const std::string envelope = "|SMSG|" + event;
+    std::string envelope = "|SMSG|" + event;
     WriteLog(lib, "SEND_MSG", envelope);
-    lib.os.host.callback(envelope);
-    lib.os.host.copyData(envelope);
+    lib.outbox.add({Delivery::Kind::Event, std::move(envelope), {}});
 
     FieldReader fields(event);
     const std::string subject = fields.next();
@@ -28,6 +34,10 @@ void NotifyHost(Library& lib, std::string_view text) {
 void NotifyHost(Library& lib, std::string_view subject, std::string_view result,
                 std::initializer_list<std::string_view> details) {
     NotifyHost(lib, HostEvent(subject, result, details));
+}
+
+void NotifyCallbackOnly(Library& lib, std::string text) {
+    lib.outbox.add({Delivery::Kind::CallbackOnly, std::move(text), {}});
 }
 
 void ShowAlert(Library& lib, const std::string& header, const std::string& message,
@@ -42,7 +52,28 @@ void ShowAlert(Library& lib, const std::string& header, const std::string& messa
     // A negative sum (a negative POPUP_SHOW_TIME) is treated like 0: no fade-out.
     alert.durationMs = durationMs > 0 ? static_cast<std::int32_t>(std::min(durationMs, 0x7fffffffLL)) : 0;
     alert.tall = Contains(header, "SMS Recive");
-    lib.os.desktop.showAlert(alert);
+    lib.outbox.add({Delivery::Kind::Alert, {}, std::move(alert)});
+}
+
+void DeliverHostEvents(Library& lib) {
+    while (std::optional<Delivery> next = lib.outbox.take()) {
+        try {
+            switch (next->kind) {
+            case Delivery::Kind::Event:
+                LogFailure(lib, lib.os.host.callback(next->text));
+                LogFailure(lib, lib.os.host.copyData(next->text));
+                break;
+            case Delivery::Kind::CallbackOnly:
+                LogFailure(lib, lib.os.host.callback(next->text));
+                break;
+            case Delivery::Kind::Alert:
+                lib.os.desktop.showAlert(next->alert);
+                break;
+            }
+        } catch (...) {
+            // Out of memory on the way: this one is lost, the next ones go on.
+        }
+    }
 }
 
 }  // namespace veltrane

@@ -22,10 +22,12 @@ std::int32_t ReadInteger(Library& lib, const std::string& file, const char* sect
     return ParseIniInteger(ReadText(lib, file, section, key, "")).value_or(fallback);
 }
 
-// Link timings: whole seconds up to a day; anything else gives the default.
-std::int32_t ReadSeconds(Library& lib, const std::string& file, const char* key, std::int32_t fallback) {
+// Link timings: whole seconds up to a day, from `least` on; anything else
+// gives the default.
+std::int32_t ReadSeconds(Library& lib, const std::string& file, const char* key, std::int32_t fallback,
+                         std::int32_t least = 1) {
     const std::int32_t value = ReadInteger(lib, file, "Connect", key, fallback);
-    return value >= 1 && value <= 86400 ? value : fallback;
+    return value >= least && value <= 86400 ? value : fallback;
 }
 
 // An INI value is one line. Whatever follows a line break inside a value
@@ -37,7 +39,7 @@ std::string ConfigFile(const Library& lib) { return lib.config.BasePath + "confi
 std::string UserFile(const Library& lib) { return lib.config.BasePath + "config_user.ini"; }
 }  // namespace
 
-Outcome LoadSettings(Library& lib) {
+void LoadSettings(Library& lib) {
     TCONFIG_INFO& c = lib.config;
     WriteLog(lib, "GET_INI_INFO", "LOCAL_PATH:" + c.BasePath);
 
@@ -47,6 +49,7 @@ Outcome LoadSettings(Library& lib) {
     c.WEB_PORT = ReadInteger(lib, config, "Connect", "WEB_PORT", kDefaultWebPort);
     c.CTI_SILENCE_SECONDS = ReadSeconds(lib, config, "CTI_SILENCE_SECONDS", kDefaultSilenceSeconds);
     c.CTI_ANSWER_SECONDS = ReadSeconds(lib, config, "CTI_ANSWER_SECONDS", kDefaultAnswerSeconds);
+    c.CTI_RETRY_SECONDS = ReadSeconds(lib, config, "CTI_RETRY_SECONDS", kDefaultRetrySeconds, 0);
     c.WEB_ORIGINS = ReadText(lib, config, "Connect", "WEB_ORIGINS", "");
     c.WEB_BROWSER = ReadText(lib, config, "Connect", "WEB_BROWSER", "");
     c.CTI_TLS = ReadText(lib, config, "Connect", "CTI_TLS", "");
@@ -64,10 +67,8 @@ Outcome LoadSettings(Library& lib) {
     if (IsBlank(c.CTI_IPs)) {
         ShowAlert(lib, "GET_INI_INFO Fail", "In put CTI Address", 5);
         // This one notice goes to the callback alone, as it always has.
-        lib.os.host.callback("conn|disconnect|In put CTI Address(GET_INI_INFO)");
-        return Outcome::Failure("In put CTI Address");
+        NotifyCallbackOnly(lib, "conn|disconnect|In put CTI Address(GET_INI_INFO)");
     }
-    return {};
 }
 
 std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& setting) {

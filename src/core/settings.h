@@ -12,6 +12,7 @@ inline constexpr std::int32_t kDefaultCtiPort = 2209;
 inline constexpr std::int32_t kDefaultWebPort = 12209;
 inline constexpr std::int32_t kDefaultSilenceSeconds = 60;
 inline constexpr std::int32_t kDefaultAnswerSeconds = 30;
+inline constexpr std::int32_t kDefaultRetrySeconds = 0;  // no retries after giving up
 
 // One key of config_user.ini and the field of the record it is read into and
 // written from: a text field, or a number written in decimal.
@@ -40,9 +41,9 @@ inline constexpr UserSetting kUserSettings[] = {
 // The field's value as it is written to the file (before it is cut to one line).
 std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& setting);
 
-// Reads both files into the record. Fails (after its alert and callback
-// text) when CTI_IPs is blank.
-Outcome LoadSettings(Library& lib);
+// Reads both files into the record. A blank CTI_IPs is told to the host
+// (an alert and a text for the callback); the start goes on without a link.
+void LoadSettings(Library& lib);
 
 // Writes the keys of config_user.ini (kUserSettings), creating the base
 // folder. Stops at the first key that cannot be written and fails with

@@ -49,7 +49,7 @@ private:
     void onConnect() override;
     void onDisconnect() override;
     void onRead(std::string_view bytes) override;
-    void onError(int errorKind, int& errorCode) override;
+    void onError(int errorKind, int errorCode) override;
     cti::TlsPolicy tlsPolicy(const std::string& host) override;
     void onTlsFailure(const std::string& reason) override;
     void log(std::string_view name, std::string_view text) override;
@@ -67,6 +67,7 @@ private:
     AlertPopup Alert;
     WindowTimer TimerConn;
     WindowTimer ConnectPause;
+    PostedTrigger LinkWork;
     WindowTimer HTTPServerRetry;
     WinsockCtiSocket CTISocket;
     IeBrowser browser_;

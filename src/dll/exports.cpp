@@ -1,9 +1,11 @@
-// The exported entry points. Each one copies its arguments, carries its work
-// out on the thread that called DLL_START, and lets no exception out.
+// The exported entry points. Each one carries its work out on the thread
+// that called DLL_START, the conversion of its arguments included, and lets
+// no exception out.
 #include <mutex>
 
 #include "account/login.h"
 #include "account/registration.h"
+#include "base/guard.h"
 #include "core/lifecycle.h"
 #include "dll/data_module.h"
 #include "telephony/call.h"
@@ -12,6 +14,7 @@
 #include "veltrane.h"
 #include "web/web_request.h"
 #include "winsupport/bstr.h"
+#include "winsupport/module.h"
 
 using veltrane::session::Session;
 using veltrane::winsupport::BstrToAnsi;
@@ -24,13 +27,13 @@ namespace {
 
 // Before the first DLL_START there is no callback to tell anything to, so
 // an export called then does nothing; nor after a start that could not have
-// an owner thread.
+// an owner thread. The BSTRs stay the caller's while it waits for the owner
+// thread, which reads them.
 template <typename Work>
 void RunExport(Work&& work) noexcept {
-    try {
+    veltrane::RunGuarded([&] {
         if (TDM_DLL* dm = DM_DLL.load(); dm != nullptr && dm->ready()) dm->run(work);
-    } catch (...) {
-    }
+    });
 }
 
 // The first DLL_START creates the data module on its own thread, which from
@@ -42,9 +45,7 @@ TDM_DLL* DataModule() {
         // The data module's windows, timers and threads live as long as the
         // process, so the DLL must too: a FreeLibrary by the host would
         // otherwise leave them running code that is gone.
-        HMODULE self = nullptr;
-        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                             reinterpret_cast<LPCWSTR>(&DataModule), &self);
+        veltrane::winsupport::PinThisModule();
         DM_DLL.store(new TDM_DLL());
     }
     return DM_DLL.load();
@@ -55,7 +56,7 @@ TDM_DLL* DataModule() {
 extern "C" {
 
 void __stdcall DLL_START(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK callback) {
-    try {
+    veltrane::RunGuarded([&] {
         const std::string path = BstrToAnsi(basePath);
         const std::string title = BstrToAnsi(windowTitle);
         TDM_DLL* dm = DataModule();
@@ -67,16 +68,15 @@ void __stdcall DLL_START(BSTR basePath, BSTR windowTitle, VELTRANE_CALLBACK call
             dm->host().setCallback(callback);
             session.start(path, title);
         });
-    } catch (...) {
-    }
+    });
 }
 
 void __stdcall DLL_FINISH(void) {
-    RunExport([](Session& s) { veltrane::DLL_FINISH(s.lib); });
+    RunExport([](Session& s) { s.finish(); });
 }
 
 void __stdcall CERTIFICATION_NO(BSTR phoneNo) {
-    RunExport([phone = BstrToAnsi(phoneNo)](Session& s) { account::CERTIFICATION_NO(s.link, phone); });
+    RunExport([=](Session& s) { account::CERTIFICATION_NO(s.link, BstrToAnsi(phoneNo)); });
 }
 
 void __stdcall CERTIFICATION_OTHER(void) {
@@ -84,14 +84,14 @@ void __stdcall CERTIFICATION_OTHER(void) {
 }
 
 void __stdcall CERTIFICATION_PC(BSTR phoneNo, BSTR certificationNo) {
-    RunExport([phone = BstrToAnsi(phoneNo), number = BstrToAnsi(certificationNo)](Session& s) {
-        account::CERTIFICATION_PC(s.link, phone, number);
+    RunExport([=](Session& s) {
+        account::CERTIFICATION_PC(s.link, BstrToAnsi(phoneNo), BstrToAnsi(certificationNo));
     });
 }
 
 void __stdcall PC_LOGIN(BSTR phoneNo, BSTR loginId, BSTR password) {
-    RunExport([phone = BstrToAnsi(phoneNo), id = BstrToAnsi(loginId), secret = BstrToAnsi(password)](Session& s) {
-        account::PC_LOGIN(s.link, phone, id, secret);
+    RunExport([=](Session& s) {
+        account::PC_LOGIN(s.link, BstrToAnsi(phoneNo), BstrToAnsi(loginId), BstrToAnsi(password));
     });
 }
 
@@ -100,15 +100,15 @@ void __stdcall PC_LOGOUT(void) {
 }
 
 void __stdcall DIAL(BSTR number) {
-    RunExport([n = BstrToAnsi(number)](Session& s) { telephony::DIAL(s.link, n); });
+    RunExport([=](Session& s) { telephony::DIAL(s.link, BstrToAnsi(number)); });
 }
 
 void __stdcall PICK_UP(BSTR guestPhone) {
-    RunExport([n = BstrToAnsi(guestPhone)](Session& s) { telephony::PICK_UP(s.link, n); });
+    RunExport([=](Session& s) { telephony::PICK_UP(s.link, BstrToAnsi(guestPhone)); });
 }
 
 void __stdcall HANG_UP(BSTR guestPhone) {
-    RunExport([n = BstrToAnsi(guestPhone)](Session& s) { telephony::HANG_UP(s.link, n); });
+    RunExport([=](Session& s) { telephony::HANG_UP(s.link, BstrToAnsi(guestPhone)); });
 }
 
 void __stdcall RE_DIAL(void) {
@@ -116,25 +116,23 @@ void __stdcall RE_DIAL(void) {
 }
 
 void __stdcall SMS_INSTANT(BSTR calledNo, BSTR message) {
-    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message)](Session& s) {
-        telephony::SMS_INSTANT(s.link, to, text);
-    });
+    RunExport([=](Session& s) { telephony::SMS_INSTANT(s.link, BstrToAnsi(calledNo), BstrToAnsi(message)); });
 }
 
 void __stdcall SMS_BOOKED(BSTR calledNo, BSTR message, BSTR sendTime) {
-    RunExport([to = BstrToAnsi(calledNo), text = BstrToAnsi(message), at = BstrToAnsi(sendTime)](Session& s) {
-        telephony::SMS_BOOKED(s.link, to, text, at);
+    RunExport([=](Session& s) {
+        telephony::SMS_BOOKED(s.link, BstrToAnsi(calledNo), BstrToAnsi(message), BstrToAnsi(sendTime));
     });
 }
 
 void __stdcall CALL_RECORD(BSTR phoneNo) {
-    RunExport([n = BstrToAnsi(phoneNo)](Session& s) { telephony::CALL_RECORD(s.link, n); });
+    RunExport([=](Session& s) { telephony::CALL_RECORD(s.link, BstrToAnsi(phoneNo)); });
 }
 
 void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMessage) {
-    RunExport([code = BstrToAnsi(kind), phone = BstrToAnsi(phoneNo), guest = BstrToAnsi(guestPhone),
-               message = BstrToAnsi(smsMessage)](Session& s) {
-        veltrane::web::WEB_REQUEST(s.web, code, phone, guest, message);
+    RunExport([=](Session& s) {
+        veltrane::web::WEB_REQUEST(s.web, BstrToAnsi(kind), BstrToAnsi(phoneNo), BstrToAnsi(guestPhone),
+                                   BstrToAnsi(smsMessage));
     });
 }
 

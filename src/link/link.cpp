@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "link/send.h"
+#include "base/text.h"
 #include "core/log.h"
 #include "core/notify.h"
 #include "core/settings.h"
-#include "base/text.h"
+#include "link/send.h"
 
 namespace veltrane::cti {
 
@@ -15,115 +15,206 @@ namespace {
 
 std::string Budget() { return std::to_string(kReconnectBudget); }
 
-void RenewSilenceMoment(Library& lib) {
-    const std::int64_t moment = SecondsSince1970(lib.os.clock.now()) + lib.config.CTI_SILENCE_SECONDS;
-    lib.config.DLL_TIME = static_cast<std::int32_t>(moment);
-    lib.config.NextCheckTime = FormatCompact(FromSecondsSince1970(moment));
+bool HasSocket(LinkState state) {
+    return state == LinkState::Connecting || state == LinkState::Retrying || state == LinkState::Connected ||
+           state == LinkState::Broken;
 }
 
-std::int32_t PauseBeforeAttempt(Link& link) {
+void RenewSilenceMoment(Link& link) {
     Library& lib = link.lib;
-    const int failed = link.failedAttempts;
+    const std::int64_t moment = SecondsSince1970(lib.os.clock.now()) + lib.config.CTI_SILENCE_SECONDS;
+    lib.config.DLL_TIME = static_cast<std::int32_t>(moment);
+    link.nextCheckTime = FormatCompact(FromSecondsSince1970(moment));
+}
+
+std::int32_t PauseBeforeAttempt(const Link& link) {
+    const int failed = link.failures;
     if (failed <= 0) return 0;
     const std::int32_t pause = std::min(kFirstPauseMs << std::min(failed - 1, 6), kLongestPauseMs);
-    const double spread = 0.8 + 0.4 * lib.os.random.unit();
+    const double spread = 0.8 + 0.4 * link.lib.os.random.unit();
     return static_cast<std::int32_t>(pause * spread + 0.5);
 }
 
-// Closes the socket (or the attempt waiting for its pause); either way the
-// disconnect event runs, as it does for a real socket.
-void CloseSocket(Link& link) {
-    if (link.attemptPending) {
-        link.attemptPending = false;
-        link.lib.os.connectPause.stop();
-        CTISocketDisconnect(link);
-        return;
-    }
-    link.lib.os.socket.close();
-}
-
-// Closes the socket for an attempt of the caller's own making: the
-// disconnect event this causes must not start an attempt of its own.
-void CloseWithoutReconnect(Link& link) {
-    link.replacingSocket = true;
-    try {
-        CloseSocket(link);
-    } catch (...) {
-        link.replacingSocket = false;
-        throw;
-    }
-    link.replacingSocket = false;
-}
-
-// Logs why no attempt could start.
-Outcome ConnectFailure(Library& lib, const std::string& host, std::int32_t port, std::string reason) {
+void LogNoAttempt(Library& lib, const std::string& host, std::int32_t port) {
     WriteLog(lib, "except CTI_CONN", "(CTI) CTI Address:" + host + " Port:" + std::to_string(port));
-    return Outcome::Failure(std::move(reason));
 }
 
-Outcome OpenSocket(Library& lib, const std::string& host, std::int32_t port) {
-    if (lib.os.socket.open(host, port)) return {};
-    return ConnectFailure(lib, host, port, "the socket did not open");
+void LogTick(Link& link) {
+    Library& lib = link.lib;
+    const bool finished = link.state == LinkState::Stopped || link.state == LinkState::GaveUp;
+    WriteLog(lib, "TimerConn",
+             std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (finished ? "Y" : "F") +
+                 "\r[ReConnect:" + std::to_string(link.budgetSpent) + "/" + Budget() +
+                 "] Check Time:" + link.nextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
 }
 
-// Whether the attempt that has just ended failed: it never connected, or
-// its connection ended within seconds. One that stayed up long enough
-// ends the run of failures.
-bool AttemptFailed(Link& link) {
-    if (!link.connectedAt) return true;
-    const std::int64_t up = link.lib.os.clock.elapsedMs() - *link.connectedAt;
-    if (up >= kSettledMs) link.failedAttempts = 0;
-    if (up < kShortLivedMs) return true;
-    link.lib.ReconnectCount = 0;
-    return false;
+// After giving up: a quiet attempt every CTI_RETRY_SECONDS, if set.
+void ScheduleRetry(Link& link) {
+    link.state = LinkState::GaveUp;
+    if (const std::int32_t seconds = link.lib.config.CTI_RETRY_SECONDS; seconds > 0)
+        link.lib.os.connectPause.start(seconds * 1000);
 }
 
 // Counts one more failure against the budget. False when it is spent: the
-// library gives up until the host acts.
+// library gives up until the host acts (or a retry finds the server).
 bool WithinBudget(Link& link) {
     Library& lib = link.lib;
-    const std::int32_t count = ++lib.ReconnectCount;
+    const int count = ++link.budgetSpent;
     const std::string progress = "[" + std::to_string(count) + "/" + Budget() + "]";
     if (count <= kReconnectBudget) {
         ShowAlert(lib, "TimerConn", progress + " CTI connect Requst", 5);
         return true;
     }
     WriteLog(lib, "TimerConn Exit",
-             "[Check Time:" + lib.config.NextCheckTime + " < Now time:" + FormatCompact(lib.os.clock.now()) +
+             "[Check Time:" + link.nextCheckTime + " < Now time:" + FormatCompact(lib.os.clock.now()) +
                  "]Reconnection " + Budget() + "times check");
-    // Settled before the host hears of it: its callback may act at once.
-    lib.Finished = true;
-    link.gaveUp = true;
-    lib.ReconnectCount = 0;
+    link.budgetSpent = 0;
+    ScheduleRetry(link);
     NotifyHost(lib, "conn", "fail", {"CTI connection Check" + progress + "Reconnect Over"});
     ShowAlert(lib, "TimerConn Exit", progress + " CTI connection Check!!!", 5);
     return false;
 }
 
-void LogTick(Link& link) {
-    Library& lib = link.lib;
-    WriteLog(lib, "TimerConn",
-             std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
-                 "\r[ReConnect:" + std::to_string(lib.ReconnectCount) + "/" + Budget() +
-                 "] Check Time:" + lib.config.NextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
+// Whether the connection (or attempt) that has just ended failed: it never
+// connected, or it ended within seconds. One that stayed up long enough
+// ends the run of failures.
+bool AttemptFailed(Link& link) {
+    if (!link.connectedAt) return true;
+    const std::int64_t up = link.lib.os.clock.elapsedMs() - *link.connectedAt;
+    if (up >= kSettledMs) link.failures = 0;
+    if (up < kShortLivedMs) return true;
+    link.budgetSpent = 0;
+    return false;
 }
 
-// Hands what the reader cuts out up to the session.
+void ConnectCti(Link& link, LinkState opening);
+
+// Opens the socket; one that cannot even be opened is a failed attempt.
+void Open(Link& link, const std::string& host, std::int32_t port, LinkState opening) {
+    Library& lib = link.lib;
+    if (lib.os.socket.open(host, port)) {
+        link.state = opening;
+        return;
+    }
+    LogNoAttempt(lib, host, port);
+    ++link.failures;
+    if (opening == LinkState::Retrying) {
+        ScheduleRetry(link);
+        return;
+    }
+    link.state = LinkState::Idle;
+    if (WithinBudget(link)) ConnectCti(link, LinkState::Connecting);
+}
+
+// An attempt at the next address of CTI_IPs, after the pause the failures
+// before it call for (none for a quiet retry, whose pause was the wait).
+void ConnectCti(Link& link, LinkState opening) {
+    Library& lib = link.lib;
+    const TCONFIG_INFO& c = lib.config;
+    const std::vector<std::string> entries = SplitCommaText(c.CTI_IPs);
+    const int count = static_cast<int>(entries.size());
+    WriteLog(lib, "CTI Connect Request",
+             "[CTI_ID:" + std::to_string(link.addressIndex) + "][CtiCnt:" + std::to_string(count) +
+                 "]CTI Address:" + c.CTI_IPs);
+    if (link.addressIndex > count - 1) link.addressIndex = 0;
+    if (count == 0) {
+        LogNoAttempt(lib, "", c.CTI_PORT);
+        link.state = LinkState::Idle;
+        return;
+    }
+    const std::string host = Trim(entries[static_cast<std::size_t>(link.addressIndex)]);
+    WriteLog(lib, "CTI_CONN",
+             "[CTI_ID:" + std::to_string(link.addressIndex) + "]CTI Address:" + host +
+                 " Port:" + std::to_string(c.CTI_PORT));
+    ++link.addressIndex;
+
+    if (opening == LinkState::Connecting) {
+        if (const std::int32_t pause = PauseBeforeAttempt(link); pause > 0) {
+            link.state = LinkState::Waiting;
+            link.pendingHost = host;
+            link.pendingPort = c.CTI_PORT;
+            lib.os.connectPause.start(pause);
+            return;
+        }
+    }
+    Open(link, host, c.CTI_PORT, opening);
+}
+
+// Closes whatever is open without a new attempt; the socket's disconnect
+// event tells the host. True when a connection was open.
+bool CloseForGood(Link& link) {
+    Library& lib = link.lib;
+    const bool connected = link.state == LinkState::Connected || link.state == LinkState::Broken;
+    const bool open = HasSocket(link.state);
+    link.state = LinkState::Stopped;
+    lib.os.connectPause.stop();
+    lib.os.timerConn.stop();
+    if (open) lib.os.socket.close();
+    return connected;
+}
+
+void LogPacket(Library& lib, const ReceivedPacket& packet) {
+    if (!packet.frame) {
+        WriteLog(lib, "PACKET", packet.text);
+        return;
+    }
+    const ServerFrame& frame = *packet.frame;
+    WriteLog(lib, "REAL DATA[" + std::to_string(packet.numberInRead) + "]", packet.text);
+    WriteLog(lib, "PACKET",
+             packet.text + "\rMsgPacket:LINK\rMsgKind:" + frame.kind + "\rMsgResult:" + frame.result +
+                 "\rMsgSize:" + packet.length + "\rMsgBody:" + frame.body);
+}
+
+// Logs each packet received and hands it up, in the order they came.
+void HandUpReceived(Link& link) {
+    while (!link.received.empty()) {
+        ReceivedPacket packet = std::move(link.received.front());
+        link.received.pop_front();
+        LogPacket(link.lib, packet);
+        // A link check's answer only renews the link.
+        if (packet.frame && Trim(packet.frame->kind) != "CONNCT") link.events.packet(*packet.frame);
+    }
+}
+
+// Takes what the reader cuts out of the bytes received.
 class LinkSink final : public PacketSink {
 public:
     explicit LinkSink(Link& link) : link_(link) {}
     void linkAlive() override {
-        RenewSilenceMoment(link_.lib);
+        RenewSilenceMoment(link_);
         link_.lastPacketAt = link_.lib.os.clock.elapsedMs();
         link_.checkSentAt.reset();
     }
-    void log(std::string_view name, std::string_view text) override { WriteLog(link_.lib, name, text); }
-    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
-        link_.events.packet(kind, result, body);
+    void packet(const Frame& frame) override {
+        ReceivedPacket packet;
+        packet.frame = ServerFrame{std::string(frame.kind), std::string(frame.result), std::string(frame.body)};
+        packet.text = std::string(frame.text);
+        packet.length = std::string(frame.length);
+        packet.numberInRead = ++packets_;
+        link_.received.push_back(std::move(packet));
+    }
+    void passedOver(const PassedOver& what) override {
+        std::string text(what.head);
+        switch (what.why) {
+        case PassedOver::Why::NoHeader:
+            text += " dropped: no kind, result and length within " + std::to_string(CtiReader::kMaxHeader) + " bytes";
+            break;
+        case PassedOver::Why::LengthNotANumber:
+            text += " dropped: the length is not a number of bytes";
+            break;
+        case PassedOver::Why::BodyTooLong:
+            text += " skipped: a body of " + std::string(what.length) + " bytes is over " +
+                    std::to_string(CtiReader::kMaxBody);
+            break;
+        }
+        ReceivedPacket note;
+        note.text = std::move(text);
+        link_.received.push_back(std::move(note));
     }
 
 private:
     Link& link_;
+    int packets_ = 0;
 };
 }  // namespace
 
@@ -170,112 +261,127 @@ std::string ErrorKindName(int errorKind) {
     return errorKind >= 0 && errorKind < 7 ? names[errorKind] : "";
 }
 
-Outcome ConnectCti(Link& link) {
-    Library& lib = link.lib;
-    TCONFIG_INFO& c = lib.config;
-    // Calling again does not cut a pause short: only the host's acting does.
-    if (link.attemptPending && link.failedAttempts > 0) return {};
-    std::string host;
-    try {
-        // The attempt below is the only one.
-        if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) CloseWithoutReconnect(link);
-        const std::vector<std::string> entries = SplitCommaText(c.CTI_IPs);
-        const int count = static_cast<int>(entries.size());
-        WriteLog(lib, "CTI Connect Request",
-                 "[CTI_ID:" + std::to_string(c.CtiAddressIndex) + "][CtiCnt:" + std::to_string(count) +
-                     "]CTI Address:" + c.CTI_IPs);
-        if (c.CtiAddressIndex > count - 1) c.CtiAddressIndex = 0;
-        if (count == 0 || c.CtiAddressIndex < 0) return ConnectFailure(lib, host, c.CTI_PORT, "no CTI address");
-        host = Trim(entries[static_cast<std::size_t>(c.CtiAddressIndex)]);
-        WriteLog(lib, "CTI_CONN",
-                 "[CTI_ID:" + std::to_string(c.CtiAddressIndex) + "]CTI Address:" + host +
-                     " Port:" + std::to_string(c.CTI_PORT));
-        ++c.CtiAddressIndex;
-
-        if (const std::int32_t pause = PauseBeforeAttempt(link); pause > 0) {
-            link.attemptPending = true;
-            link.pendingHost = host;
-            link.pendingPort = c.CTI_PORT;
-            lib.os.connectPause.start(pause);
-            return {};
-        }
-        return OpenSocket(lib, host, c.CTI_PORT);
-    } catch (...) {
-        return ConnectFailure(lib, host, c.CTI_PORT, "unexpected error");
-    }
-}
-
-void HostActed(Link& link) {
-    link.failedAttempts = 0;
-    link.lib.ReconnectCount = 0;
-    if (std::exchange(link.gaveUp, false)) link.lib.Finished = false;
-}
-
-void ConnectPauseTimer(Link& link) {
-    link.lib.os.connectPause.stop();
-    if (!link.attemptPending) return;
-    link.attemptPending = false;
-    // A failure is logged; the next attempt waits for the host or a timer.
-    OpenSocket(link.lib, link.pendingHost, link.pendingPort);
-}
-
 std::int32_t TimerConnInterval(const TCONFIG_INFO& c) {
     const std::int32_t seconds = std::min({kTimerConnInterval / 1000, c.CTI_SILENCE_SECONDS, c.CTI_ANSWER_SECONDS});
     return std::max(seconds, 1) * 1000;
 }
 
+// The transitions of the link's state, by what happened.
+
+void StartLink(Link& link) {
+    CloseForGood(link);
+    link.signedIn = false;
+    link.failures = 0;
+    link.budgetSpent = 0;
+    link.addressIndex = 0;
+    ConnectCti(link, LinkState::Connecting);
+}
+
+bool StopLink(Link& link) {
+    link.signedIn = false;
+    return CloseForGood(link);
+}
+
+void HostActed(Link& link) {
+    link.failures = 0;
+    link.budgetSpent = 0;
+    if (link.state == LinkState::GaveUp) {
+        link.lib.os.connectPause.stop();
+        link.state = LinkState::Idle;
+    }
+    // A quiet attempt under way counts from now on like any other.
+    if (link.state == LinkState::Retrying) link.state = LinkState::Connecting;
+}
+
+void ConnectNow(Link& link) {
+    switch (link.state) {
+    case LinkState::Waiting:
+        link.lib.os.connectPause.stop();
+        Open(link, link.pendingHost, link.pendingPort, LinkState::Connecting);
+        return;
+    case LinkState::Idle:
+    case LinkState::GaveUp:
+        ConnectCti(link, LinkState::Connecting);
+        return;
+    default:
+        return;  // stopped, or an attempt or a connection is there
+    }
+}
+
+void SendFailed(Link& link) {
+    if (link.state != LinkState::Connected) return;
+    link.state = LinkState::Broken;
+    link.lib.os.linkWork.request();
+}
+
+void LinkWork(Link& link) {
+    if (link.state == LinkState::Broken) link.lib.os.socket.close();
+}
+
+void ConnectPauseTimer(Link& link) {
+    link.lib.os.connectPause.stop();
+    if (link.state == LinkState::Waiting)
+        Open(link, link.pendingHost, link.pendingPort, LinkState::Connecting);
+    else if (link.state == LinkState::GaveUp)
+        ConnectCti(link, LinkState::Retrying);
+}
+
 void CTISocketConnect(Link& link) {
+    if (link.state != LinkState::Connecting && link.state != LinkState::Retrying) return;
     Library& lib = link.lib;
-    TCONFIG_INFO& c = lib.config;
     const std::int64_t now = lib.os.clock.elapsedMs();
+    link.state = LinkState::Connected;
     link.connectedAt = now;
     link.lastPacketAt = now;
     link.checkSentAt.reset();
     NotifyHost(lib, "conn", "connect", {""});
     ShowAlert(lib, "CTI connect", lib.os.socket.remoteAddress(), 0);
-    // The host's callback may have closed or replaced this connection.
-    if (!IsConnected(link)) return;
     link.events.connected();  // signs in again, when the user was signed in
-    if (!IsConnected(link)) return;
-    if (lib.Finished)
-        lib.os.timerConn.stop();
-    else
-        lib.os.timerConn.start(TimerConnInterval(c));
-    RenewSilenceMoment(lib);
+    if (IsConnected(link)) lib.os.timerConn.start(TimerConnInterval(lib.config));
+    RenewSilenceMoment(link);
     SaveUserSettingsLogged(lib);
 }
 
 void CTISocketDisconnect(Link& link) {
     Library& lib = link.lib;
+    const LinkState was = link.state;
+    if (!HasSocket(was) && was != LinkState::Stopped) return;  // no socket of ours
+    // What came before the close is handled before it.
+    HandUpReceived(link);
     link.reader.reset();
-    const bool failed = !link.replacingSocket && AttemptFailed(link);
-    if (failed) ++link.failedAttempts;
+    const bool failed = was != LinkState::Stopped && AttemptFailed(link);
+    if (failed) ++link.failures;
+    if (was != LinkState::Stopped) link.state = LinkState::Idle;
     link.connectedAt.reset();
     link.checkSentAt.reset();
     const std::int32_t port = lib.os.socket.remotePort();
 
     NotifyHost(lib, "conn", "disconnect", {""});
-    lib.config.CallState.clear();
+    lib.user.CallState.clear();
     lib.os.timerConn.stop();
-    if (lib.Finished || link.replacingSocket) return;
-    // The host may have started an attempt of its own from its callback.
-    if (lib.os.socket.state() != SocketState::Closed || link.attemptPending) return;
-    WriteLog(lib, "CTI Socket Connect request",
-             "Address:" + lib.config.CTI_IPs + " Port:" + std::to_string(port));
+    if (was == LinkState::Stopped) return;  // closed for good, or for a start afresh
+    if (was == LinkState::Retrying) {
+        ScheduleRetry(link);  // still no server: quietly, until the next retry
+        return;
+    }
+    WriteLog(lib, "CTI Socket Connect request", "Address:" + lib.config.CTI_IPs + " Port:" + std::to_string(port));
     if (failed && !WithinBudget(link)) return;
-    ConnectCti(link);
+    ConnectCti(link, LinkState::Connecting);
 }
 
 void CTISocketRead(Link& link, std::string_view bytes) {
     LinkSink sink(link);
     link.reader.read(bytes, sink);
+    HandUpReceived(link);
 }
 
-void CTISocketError(Link& link, int errorKind, int& errorCode) {
-    Library& lib = link.lib;
-    NotifyHost(lib, "conn", "disconnect", {"disconnect(" + std::to_string(errorCode) + ")" + ErrorKindName(errorKind)});
-    errorCode = 0;
-    lib.os.socket.close();
+void CTISocketError(Link& link, int errorKind, int errorCode) {
+    NotifyHost(link.lib, "conn", "disconnect",
+               {"disconnect(" + std::to_string(errorCode) + ")" + ErrorKindName(errorKind)});
+}
+
+void CTISocketTlsFailure(Link& link, std::string_view reason) {
+    NotifyHost(link.lib, "conn", "disconnect", {reason});
 }
 
 void TimerConnTimer(Link& link) {
@@ -289,14 +395,14 @@ void TimerConnTimer(Link& link) {
         if (now - link.lastPacketAt < std::int64_t(lib.config.CTI_SILENCE_SECONDS) * 1000) return;
         LogTick(link);
         SendLinkCheck(link);
-        if (IsConnected(link)) link.checkSentAt = now;  // a failed send has reconnected
+        if (IsConnected(link)) link.checkSentAt = now;  // a failed send closes the link
         return;
     }
     if (now - *link.checkSentAt < std::int64_t(lib.config.CTI_ANSWER_SECONDS) * 1000) return;
     // Nothing has come back: the link is dead, whatever TCP believes.
     LogTick(link);
     NotifyHost(lib, kLinkCheckUnanswered);
-    if (IsConnected(link)) lib.os.socket.close();
+    lib.os.socket.close();
 }
 
 void SendLinkCheck(Link& link) {

@@ -50,14 +50,16 @@ public:
     virtual bool appendToFile(const std::string& path, std::string_view bytes) = 0;
 };
 
-// The host program: its callback and its window.
+// The host program: its callback and its window. Both calls fail, with the
+// kind of exception, when the host's code threw instead of returning; the
+// library goes on all the same.
 class HostLink {
 public:
     virtual ~HostLink() = default;
     // Calls the host's callback; does nothing when the host gave none.
-    virtual void callback(const std::string& text) = 0;
+    virtual Outcome callback(const std::string& text) = 0;
     // WM_COPYDATA to the host window, when there is one.
-    virtual void copyData(const std::string& text) = 0;
+    virtual Outcome copyData(const std::string& text) = 0;
     virtual void findHostWindow(const std::string& title) = 0;
 };
 
@@ -86,10 +88,22 @@ public:
     virtual bool active() const = 0;
 };
 
+// Work the owner thread does in a turn of its own, soon after the one that
+// asks for it. Asking again before it has run asks for one run only.
+class Trigger {
+public:
+    virtual ~Trigger() = default;
+    virtual void request() = 0;
+};
+
 enum class SocketState { Closed, Opening, Connected };
 
-// The CTI client socket. Its events (connect, disconnect, read, error) reach
-// the core as calls of the cti:: handlers on the owner thread.
+// The CTI client socket. Its events (connect, disconnect, read, error)
+// reach the link's handlers on the owner thread, each as the last thing
+// the socket does in its own handling; an error is followed by the
+// disconnect event. From inside the connect, read and error events the
+// socket is neither closed nor opened again: only the disconnect event
+// and turns of their own do that.
 class CtiSocket {
 public:
     virtual ~CtiSocket() = default;
@@ -101,7 +115,8 @@ public:
     virtual void close() = 0;
     virtual SocketState state() const = 0;
     // Hands bytes to the socket in order; what cannot be written now is sent
-    // when the socket can write again. False when they were not taken.
+    // when the socket can write again. False when they were not taken: the
+    // connection is then of no further use, and no event says so.
     virtual bool send(std::string_view bytes) = 0;
     virtual std::string remoteAddress() const = 0;  // dotted decimal
     virtual std::int32_t remotePort() const = 0;    // 0 when unknown
@@ -163,6 +178,7 @@ struct Platform {
     Desktop& desktop;
     Timer& timerConn;
     Timer& connectPause;  // the pause before a new CTI attempt
+    Trigger& linkWork;    // the CTI link's work after the turn that found it
     CtiSocket& socket;
     CommandServer& httpServer;
     Timer& httpServerRetry;  // listens again while WEB_PORT is taken

@@ -28,15 +28,17 @@ std::optional<std::uint64_t> ParseLength(std::string_view text) {
     }
     return value;
 }
+
+void PacketEnded(PacketSink& sink, bool& alive) {
+    if (!alive) sink.linkAlive();
+    alive = true;
+}
 }  // namespace
 
 void CtiReader::read(std::string_view bytes, PacketSink& sink) {
     buffer_.append(bytes);
-    int packets = 0;
-    for (;;) {
-        const Step step = next(sink, packets);
-        if (step == Step::Stop) return;  // reset inside a dispatch: nothing is left to keep
-        if (step == Step::Wait) break;
+    bool alive = false;
+    while (next(sink, alive)) {
     }
     buffer_.erase(0, at_);
     at_ = 0;
@@ -48,25 +50,24 @@ void CtiReader::reset() {
     buffer_.shrink_to_fit();
     at_ = 0;
     skipping_ = 0;
-    ++resets_;
 }
 
-CtiReader::Step CtiReader::next(PacketSink& sink, int& packets) {
+bool CtiReader::next(PacketSink& sink, bool& alive) {
     std::string_view rest = std::string_view(buffer_).substr(at_);
     if (skipping_ > 0) {
         const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(skipping_, rest.size()));
         at_ += taken;
         skipping_ -= taken;
-        if (skipping_ > 0) return Step::Wait;
-        if (++packets == 1) sink.linkAlive();
-        return Step::Handled;
+        if (skipping_ > 0) return false;
+        PacketEnded(sink, alive);
+        return true;
     }
 
     const std::size_t marker = rest.find(kLink);
     if (marker == std::string_view::npos) {
         // Skipped, except the last bytes: they may be the start of a marker.
         at_ += rest.size() - std::min(rest.size(), kLink.size() - 1);
-        return Step::Wait;
+        return false;
     }
     at_ += marker;
     rest.remove_prefix(marker);
@@ -81,56 +82,43 @@ CtiReader::Step CtiReader::next(PacketSink& sink, int& packets) {
         from = end + 1;
     }
     if (found < 3) {
-        if (rest.size() < kLink.size() + kMaxHeader) return Step::Wait;
-        sink.log("PACKET", std::string(rest.substr(0, kLink.size() + kMaxHeader)) +
-                               " dropped: no kind, result and length within " + std::to_string(kMaxHeader) +
-                               " bytes");
+        if (rest.size() < kLink.size() + kMaxHeader) return false;
+        sink.passedOver({PassedOver::Why::NoHeader, rest.substr(0, kLink.size() + kMaxHeader), {}});
         at_ += kLink.size();
-        return Step::Handled;
+        return true;
     }
 
     const auto field = [&](std::size_t from, std::size_t end) {
         return DropLeadingBlanks(header.substr(from, end - from));
     };
-    const std::string_view kind = field(0, ends[0]);
-    const std::string_view result = field(ends[0] + 1, ends[1]);
-    const std::string_view sizeText = field(ends[1] + 1, ends[2]);
+    Frame frame;
+    frame.kind = field(0, ends[0]);
+    frame.result = field(ends[0] + 1, ends[1]);
+    frame.length = field(ends[1] + 1, ends[2]);
     const std::size_t bodyStart = kLink.size() + ends[2] + 1;
     const std::string_view head = rest.substr(0, bodyStart);
 
-    const std::optional<std::uint64_t> size = ParseLength(sizeText);
+    const std::optional<std::uint64_t> size = ParseLength(frame.length);
     if (!size) {
-        sink.log("PACKET", std::string(head) + " dropped: the length is not a number of bytes");
+        sink.passedOver({PassedOver::Why::LengthNotANumber, head, {}});
         at_ += kLink.size();  // the bytes after the marker are searched again
-        return Step::Handled;
+        return true;
     }
     if (*size > kMaxBody) {
-        sink.log("PACKET", std::string(head) + " skipped: a body of " + std::string(TrimView(sizeText)) +
-                               " bytes is over " + std::to_string(kMaxBody));
+        sink.passedOver({PassedOver::Why::BodyTooLong, head, TrimView(frame.length)});
         at_ += bodyStart;
         skipping_ = *size;
-        return Step::Handled;
+        return true;
     }
     const std::size_t length = static_cast<std::size_t>(*size);
-    if (rest.size() - bodyStart < length) return Step::Wait;
+    if (rest.size() - bodyStart < length) return false;
 
-    if (++packets == 1) sink.linkAlive();
-    const std::string_view text = TrimView(rest.substr(0, bodyStart + length));
-    sink.log("REAL DATA[" + std::to_string(packets) + "]", text);
-    // Copies: a dispatch may reset the reader, and with it the buffer.
-    const std::string kindText(kind);
-    const std::string resultText(result);
-    const std::string body = Trim(rest.substr(bodyStart, length));
-    std::string logText(text);
-    logText += "\rMsgPacket:LINK\rMsgKind:" + kindText + "\rMsgResult:" + resultText + "\rMsgSize:" +
-               std::string(sizeText) + "\rMsgBody:" + body;
-    sink.log("PACKET", logText);
+    PacketEnded(sink, alive);
+    frame.text = TrimView(rest.substr(0, bodyStart + length));
+    frame.body = TrimView(rest.substr(bodyStart, length));
     at_ += bodyStart + length;
-
-    if (Trim(kindText) == "CONNCT") return Step::Handled;  // a link check answer only renews the link
-    const std::uint64_t resets = resets_;
-    sink.dispatch(kindText, resultText, body);
-    return resets_ == resets ? Step::Handled : Step::Stop;
+    sink.packet(frame);
+    return true;
 }
 
 }  // namespace veltrane::cti

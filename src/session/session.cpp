@@ -9,46 +9,38 @@
 
 namespace veltrane::session {
 
-Session::Session(Platform& os)
-    : lib(os),
-      link(lib, *this),
-      web(lib, *this),
-      accountPackets_(link),
-      telephonyPackets_(link),
-      packetHandlers_{&accountPackets_, &telephonyPackets_} {}
+Session::Session(Platform& os) : lib(os), link(lib, *this), web(lib, *this) {}
 
 void Session::start(const std::string& basePath, const std::string& windowTitle) {
     DLL_START(lib, *this, basePath, windowTitle);
 }
 
-bool Session::dispatch(const std::string& kind, const std::string& result, const std::string& body) {
-    return DispatchCtiMessage(lib, packetHandlers_, kind, result, body);
-}
+void Session::finish() { DLL_FINISH(lib, *this); }
 
-void Session::hostActed() { cti::HostActed(link); }
+void Session::endTurn() { DeliverHostEvents(lib); }
 
 void Session::removeLeftoverPages() { web::RemovePageFiles(web); }
 
-void Session::connect() { cti::ConnectCti(link); }
+void Session::startLink() { cti::StartLink(link); }
+
+bool Session::stopLink() { return cti::StopLink(link); }
 
 // A link that was signed in signs in again on every new connection.
 void Session::connected() {
-    const TCONFIG_INFO& c = lib.config;
-    if (!lib.SignedIn) return;
-    if (c.PHONE_NO.empty() || c.LoginPassword.empty()) {
-        lib.SignedIn = false;
+    const Library& l = lib;
+    if (!link.signedIn) return;
+    if (l.config.PHONE_NO.empty() || l.user.LoginPassword.empty()) {
+        link.signedIn = false;
         // The one event without a "|" at its end: hosts have parsed it so.
         NotifyHost(lib, "conn|fail|input Phone number or login password");
         return;
     }
-    account::SendLogin(link, c.LoginId, c.LoginPassword);
+    account::SendLogin(link, l.user.LoginId, l.user.LoginPassword);
     WriteLog(lib, "CTISocketConnect", "PC_LOGIN");
 }
 
-void Session::packet(const std::string& kind, const std::string& result, const std::string& body) {
-    dispatch(kind, result, body);
-}
+void Session::packet(const cti::ServerFrame& frame) { DispatchServerPacket(*this, frame); }
 
-Outcome Session::requestCall(const std::string& number) { return telephony::SendCall(link, "R", number); }
+bool Session::requestCall(const std::string& number) { return telephony::SendCall(link, "R", number); }
 
 }  // namespace veltrane::session

@@ -3,18 +3,15 @@
 // tests) owns one and hands it its platform.
 #pragma once
 
-#include <array>
 #include <string>
 
-#include "account/server_packets.h"
 #include "core/lifecycle.h"
 #include "link/link.h"
-#include "telephony/server_packets.h"
 #include "web/web.h"
 
 namespace veltrane::session {
 
-class Session final : private StartSteps, private cti::LinkEvents, private web::CallRequests {
+class Session final : private LifecycleSteps, private cti::LinkEvents, private web::CallRequests {
 public:
     explicit Session(Platform& os);
     Session(const Session&) = delete;
@@ -24,22 +21,19 @@ public:
     cti::Link link;
     web::Web web;
 
-    // DLL_START with the steps the layers above the core take.
     void start(const std::string& basePath, const std::string& windowTitle);
-    // One server packet, as the link hands it up; see DispatchCtiMessage.
-    bool dispatch(const std::string& kind, const std::string& result, const std::string& body);
+    void finish();
+    // The owner thread's turn is over and the library's state is whole:
+    // the host hears what happened.
+    void endTurn();
 
 private:
-    void hostActed() override;
     void removeLeftoverPages() override;
-    void connect() override;
+    void startLink() override;
+    bool stopLink() override;
     void connected() override;
-    void packet(const std::string& kind, const std::string& result, const std::string& body) override;
-    Outcome requestCall(const std::string& number) override;
-
-    account::ServerPackets accountPackets_;
-    telephony::ServerPackets telephonyPackets_;
-    std::array<cti::ServerPacketHandler*, 2> packetHandlers_;
+    void packet(const cti::ServerFrame& frame) override;
+    bool requestCall(const std::string& number) override;
 };
 
 }  // namespace veltrane::session

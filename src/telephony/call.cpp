@@ -55,15 +55,16 @@ void RE_DIAL(cti::Link& link) {
     SendCall(link, "R", guest);
 }
 
-Outcome SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
-    TCONFIG_INFO& c = link.lib.config;
-    const std::string failed = HostEvent("call", "fail", {c.PHONE_NO, number, ActionWord(subCode), "S"});
-    Outcome sent = cti::SendRequest(link, {.kind = "CALL",
-                                           .marker = "R",
-                                           .body = subCode + "|" + c.PHONE_NO + "|" + number + "|",
-                                           .offline = WithDetail(failed, "CTI disconnect"),
-                                           .failed = failed});
-    if (sent) c.CallState = "1";
+bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number) {
+    Library& lib = link.lib;
+    const std::string& phoneNo = lib.config.PHONE_NO;
+    const std::string failed = HostEvent("call", "fail", {phoneNo, number, ActionWord(subCode), "S"});
+    const bool sent = cti::SendRequest(link, {.kind = "CALL",
+                                              .marker = "R",
+                                              .body = subCode + "|" + phoneNo + "|" + number + "|",
+                                              .offline = WithDetail(failed, "CTI disconnect"),
+                                              .failed = failed});
+    if (sent) lib.user.CallState = "1";
     return sent;
 }
 

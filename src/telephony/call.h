@@ -13,7 +13,7 @@ void HANG_UP(cti::Link& link, const std::string& number);
 void RE_DIAL(cti::Link& link);
 
 // subCode "R" dial, "P" pick up, "H" hang up; the number is sent as given.
-// A failure has been told to the host.
-Outcome SendCall(cti::Link& link, const std::string& subCode, const std::string& number);
+// False when it did not go out; the host has been told why.
+bool SendCall(cti::Link& link, const std::string& subCode, const std::string& number);
 
 }  // namespace veltrane::telephony

@@ -10,7 +10,7 @@ namespace veltrane::telephony {
 void CALL_RECORD(cti::Link& link, const std::string& number) {
     Library& lib = link.lib;
     // Only a call the server reported as connected can be recorded.
-    if (lib.config.CallState != "2") {
+    if (lib.user.CallState != "2") {
         ShowAlert(lib, "call record", "Does not calling", 0);
         NotifyHost(lib, "call_record", "fail", {"Does not calling"});
         return;

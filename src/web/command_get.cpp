@@ -54,16 +54,13 @@ void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
     WriteLog(lib, "HTTP READ", text);
 
     TCONFIG_INFO& c = lib.config;
-    // The request's own values: alerts and host events below may let other
-    // events run and change the fields before this request is done with them.
     const std::string kind = ParameterValue(parameters, "KIND");
     const std::string phoneNo = ParameterValue(parameters, "PHONE_NO");
     const std::string guestPhone = ParameterValue(parameters, "GUEST_PHONE");
     const std::string smsMessage = ParameterValue(parameters, "SMS_MSG");
     const std::string label = CommandLabel(kind);
 
-    if (c.CallState.empty()) {
-        lib.Finished = false;
+    if (lib.user.CallState.empty()) {
         ShowAlert(lib, "HTTP Fail", kLoginFirst, 5);
         return;
     }
@@ -114,7 +111,7 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
     CommandAnswer answer;
     try {
         const TCONFIG_INFO& c = lib.config;
-        const OriginVerdict verdict = JudgeOrigin(request.source, AllowedOrigins(c.WebPopupUrl, c.WEB_ORIGINS));
+        const OriginVerdict verdict = JudgeOrigin(request.source, AllowedOrigins(lib.user.WebPopupUrl, c.WEB_ORIGINS));
         if (request.method == "OPTIONS") {
             // Only a page named by its Origin may be told what it can send.
             if (verdict.allowOrigin.empty()) {

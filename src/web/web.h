@@ -13,9 +13,9 @@ namespace veltrane::web {
 class CallRequests {
 public:
     virtual ~CallRequests() = default;
-    // Sends the request to dial `number`. When it could not go out, the host
-    // has heard why.
-    virtual Outcome requestCall(const std::string& number) = 0;
+    // Sends the request to dial `number`. False when it could not go out;
+    // the host has heard why.
+    virtual bool requestCall(const std::string& number) = 0;
 };
 
 // A page file handed to the default browser, deleted when its ticks of the

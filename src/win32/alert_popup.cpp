@@ -1,6 +1,7 @@
 #include "win32/alert_popup.h"
 
 #include "core/alert_layout.h"
+#include "winsupport/module.h"
 #include "winsupport/window_owner.h"
 
 namespace veltrane::win32 {
@@ -15,13 +16,6 @@ constexpr UINT kFadeOutStepMs = 100;
 constexpr UINT kPointerCheckMs = 200;
 constexpr int kFontHeight = 12;
 constexpr wchar_t kFontFace[] = L"\uAD74\uB9BC";  // Gulim
-
-HINSTANCE ThisModule() {
-    HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&kAlertWindowClass), &module);
-    return module;
-}
 
 HFONT MakeFont(int weight) {
     return ::CreateFontW(-kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -40,7 +34,7 @@ AlertPopup::AlertPopup(HIMAGELIST images)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &AlertPopup::WindowProc;
-    wc.hInstance = ThisModule();
+    wc.hInstance = winsupport::ThisModule();
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kAlertWindowClass;
     ::RegisterClassExW(&wc);

@@ -46,9 +46,7 @@ WinsockCtiSocket::WinsockCtiSocket(OwnerWindow& owner, CtiSocketEvents& events)
     owner_.addHandler(*this);
 }
 
-WinsockCtiSocket::~WinsockCtiSocket() {
-    closeQuietly();
-}
+WinsockCtiSocket::~WinsockCtiSocket() { closeQuietly(); }
 
 bool WinsockCtiSocket::open(const std::string& host, std::int32_t port) {
     closeQuietly();
@@ -107,7 +105,6 @@ void WinsockCtiSocket::closeQuietly() {
     socket_.reset();
     outgoing_.clear();
     state_ = SocketState::Closed;
-    ++generation_;
 }
 
 void WinsockCtiSocket::close() {
@@ -123,12 +120,12 @@ bool WinsockCtiSocket::send(std::string_view bytes) {
     // A packet goes into the queue whole, as plain bytes or as its records.
     if (tls_ && !tls_->seal(bytes, outgoing_)) return false;
     if (!tls_) outgoing_.append(bytes);
-    flush();
-    return true;
+    // A failure is the caller's to handle: nothing is reported from in here.
+    return flush() == 0;
 }
 
-void WinsockCtiSocket::flush() {
-    while (!outgoing_.empty() && (state_ == SocketState::Connected || tls_)) {
+int WinsockCtiSocket::flush() {
+    while (!outgoing_.empty() && socket_) {
         const int chunk = static_cast<int>(std::min<std::size_t>(outgoing_.size(), 1u << 20));
         const int sent = ::send(socket_.get(), outgoing_.data(), chunk, 0);
         if (sent > 0) {
@@ -136,17 +133,15 @@ void WinsockCtiSocket::flush() {
             continue;
         }
         const int error = ::WSAGetLastError();
-        if (error != WSAEWOULDBLOCK) fail(eeSend, error);
-        return;  // the rest goes out on FD_WRITE
+        return error == WSAEWOULDBLOCK ? 0 : error;  // the rest goes out on FD_WRITE
     }
+    return 0;
 }
 
 void WinsockCtiSocket::fail(int errorKind, int errorCode) {
-    const unsigned failing = generation_;
+    closeQuietly();
     events_.onError(errorKind, errorCode);
-    // The handler normally closes the socket; if it left the error standing,
-    // the socket is unusable all the same.
-    if (errorCode != 0 && generation_ == failing) close();
+    events_.onDisconnect();
 }
 
 bool WinsockCtiSocket::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -195,24 +190,26 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
         events_.onConnect();
         return;
     }
-    case FD_READ:
+    case FD_READ: {
         if (error != 0) {
             fail(eeReceive, error);
             return;
         }
-        readAvailable();
+        const Received received = receive();
+        if (!received.bytes.empty() && !deliver(received.bytes)) return;
+        if (received.error != 0) fail(eeReceive, received.error);
         return;
+    }
     case FD_WRITE:
-        flush();
+        if (const int failure = flush(); failure != 0) fail(eeSend, failure);
         return;
     case FD_CLOSE: {
         if (error != 0) {
             fail(eeDisconnect, error);
             return;
         }
-        const unsigned closing = generation_;
-        readAvailable();  // what the server sent before it closed
-        if (generation_ != closing) return;
+        const Received received = receive();  // what the server sent before it closed
+        if (!received.bytes.empty() && !deliver(received.bytes)) return;
         if (tls_ && state_ != SocketState::Connected)
             tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsClosed));
         else
@@ -224,27 +221,28 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
     }
 }
 
-void WinsockCtiSocket::readAvailable() {
-    std::string data;
+WinsockCtiSocket::Received WinsockCtiSocket::receive() {
+    Received received;
     char chunk[kMaxReadPerEvent];
-    while (data.size() < kMaxReadPerEvent) {
-        const int received = ::recv(socket_.get(), chunk, sizeof chunk, 0);
-        if (received > 0) {
-            data.append(chunk, static_cast<std::size_t>(received));
+    while (received.bytes.size() < kMaxReadPerEvent) {
+        const int count = ::recv(socket_.get(), chunk, sizeof chunk, 0);
+        if (count > 0) {
+            received.bytes.append(chunk, static_cast<std::size_t>(count));
             continue;
         }
-        if (received < 0) {
+        if (count < 0) {
             const int error = ::WSAGetLastError();
-            if (error != WSAEWOULDBLOCK) {
-                const unsigned reading = generation_;
-                if (!data.empty()) deliver(data);
-                if (generation_ == reading) fail(eeReceive, error);
-                return;
-            }
+            if (error != WSAEWOULDBLOCK) received.error = error;
         }
-        break;  // drained, or the server closed (FD_CLOSE follows)
+        break;  // drained, failed, or the server closed (FD_CLOSE follows)
     }
-    if (!data.empty()) deliver(data);
+    return received;
+}
+
+bool WinsockCtiSocket::deliver(std::string_view bytes) {
+    if (tls_) return receiveTls(bytes);
+    events_.onRead(bytes);
+    return true;
 }
 
 void WinsockCtiSocket::startTls() {
@@ -256,40 +254,44 @@ void WinsockCtiSocket::startTls() {
     }
     tlsHandshakeTimer_.start(tlsPolicy_.handshakeTimeoutMs);
     outgoing_ += hello;
-    flush();
+    if (const int failure = flush(); failure != 0) fail(eeSend, failure);
 }
 
-void WinsockCtiSocket::receiveTls(std::string_view bytes) {
-    const unsigned current = generation_;
+bool WinsockCtiSocket::receiveTls(std::string_view bytes) {
     std::string answer, plain;
     const TlsClient::Progress progress = tls_->receive(bytes, answer, plain);
     if (!answer.empty()) {
         outgoing_ += answer;
-        flush();
-        if (generation_ != current) return;
+        if (const int failure = flush(); failure != 0) {
+            fail(eeSend, failure);
+            return false;
+        }
     }
     if (progress == TlsClient::Progress::Failed) {
         tlsFailed(tls_->failure());
-        return;
+        return false;
     }
+    // The link neither closes nor opens the socket from inside these two.
     if (progress == TlsClient::Progress::Established && state_ != SocketState::Connected) {
         tlsHandshakeTimer_.stop();
         events_.log("CTI TLS", tls_->summary());
         state_ = SocketState::Connected;
         events_.onConnect();
-        if (generation_ != current) return;
     }
     if (!plain.empty()) events_.onRead(plain);
-    if (progress == TlsClient::Progress::Ended && generation_ == current) close();
+    if (progress == TlsClient::Progress::Ended) {
+        close();
+        return false;
+    }
+    return true;
 }
 
-void WinsockCtiSocket::tlsFailed(const std::string& reason) {
-    const unsigned failing = generation_;
+void WinsockCtiSocket::tlsFailed(std::string reason) {
     // An established link has had its line already.
     if (tls_ && state_ != SocketState::Connected && !tls_->summary().empty()) events_.log("CTI TLS", tls_->summary());
+    closeQuietly();
     events_.onTlsFailure(reason);
-    // The host's callback may have opened a new connection already.
-    if (generation_ == failing) close();
+    events_.onDisconnect();
 }
 
 }  // namespace veltrane::win32

@@ -16,16 +16,18 @@
 
 namespace veltrane::win32 {
 
-// Where the socket's events go (the CTI link's handlers).
+// Where the socket's events go (the CTI link's handlers). An error and a
+// TLS refusal come after the socket has closed, and the disconnect event
+// follows them.
 class CtiSocketEvents {
 public:
     virtual ~CtiSocketEvents() = default;
     virtual void onConnect() = 0;
     virtual void onDisconnect() = 0;
     virtual void onRead(std::string_view bytes) = 0;
-    virtual void onError(int errorKind, int& errorCode) = 0;
+    virtual void onError(int errorKind, int errorCode) = 0;
     // TLS: what config.ini asks of a connection to `host`; why the TLS layer
-    // refused one (the socket closes it afterwards); a line for the log.
+    // refused one; a line for the log.
     virtual cti::TlsPolicy tlsPolicy(const std::string& host) = 0;
     virtual void onTlsFailure(const std::string& reason) = 0;
     virtual void log(std::string_view name, std::string_view text) = 0;
@@ -49,18 +51,27 @@ public:
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    struct Received {
+        std::string bytes;
+        int error = 0;  // what ended the reading, other than "nothing more now"
+    };
+
     bool connectTo(const in_addr& address);
     void onSocketEvent(WORD event, WORD error);
     void onLookupDone(WORD error);
-    void readAvailable();
-    void flush();
+    Received receive();
+    // Sends what it can of the queue; the socket's error, or 0.
+    int flush();
+    // Each of these ends the socket's handling: the events they raise are
+    // the last thing it does.
     void fail(int errorKind, int errorCode);
+    void tlsFailed(std::string reason);  // a copy: the TLS layer that words it goes first
     void closeQuietly();
+    // Hands received bytes on; false when the socket closed on the way.
+    bool deliver(std::string_view bytes);
     // TLS: connected means the handshake is done and the certificate accepted.
     void startTls();
-    void receiveTls(std::string_view bytes);
-    void deliver(std::string_view bytes) { tls_ ? receiveTls(bytes) : events_.onRead(bytes); }
-    void tlsFailed(const std::string& reason);
+    bool receiveTls(std::string_view bytes);
 
     OwnerWindow& owner_;
     CtiSocketEvents& events_;
@@ -70,10 +81,6 @@ private:
     // Each socket gets its own message number, so that events still queued
     // for a closed socket are never taken for its successor's.
     UINT message_ = 0;
-    // Counts the sockets closed. The link's handlers may replace the socket
-    // (a failed send, a DLL_START from the host's callback reconnects), so
-    // after calling one, code that still means the old socket checks this.
-    unsigned generation_ = 0;
     HANDLE lookup_ = nullptr;
     std::string lookupBuffer_;
     std::int32_t port_ = 0;

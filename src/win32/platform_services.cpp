@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "win32/host_call.h"
 #include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
@@ -77,17 +78,37 @@ bool LocalFileSystem::appendToFile(const std::string& path, std::string_view byt
     return true;
 }
 
-void HostWindowLink::callback(const std::string& text) {
-    if (callback_ != nullptr) callback_(text.c_str());
+namespace {
+struct CallbackCall {
+    VELTRANE_CALLBACK callback;
+    const char* text;
+};
+
+struct CopyDataCall {
+    HWND window;
+    COPYDATASTRUCT data;
+};
+}  // namespace
+
+Outcome HostWindowLink::callback(const std::string& text) {
+    if (callback_ == nullptr) return {};
+    CallbackCall call{callback_, text.c_str()};
+    return CallHost([](void* c) { static_cast<CallbackCall*>(c)->callback(static_cast<CallbackCall*>(c)->text); },
+                    &call, "host callback");
 }
 
-void HostWindowLink::copyData(const std::string& text) {
-    if (window_ == nullptr) return;
-    COPYDATASTRUCT data{};
-    data.dwData = 0;
-    data.cbData = static_cast<DWORD>(text.size() + 1);  // the NUL travels too
-    data.lpData = const_cast<char*>(text.c_str());
-    ::SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+Outcome HostWindowLink::copyData(const std::string& text) {
+    if (window_ == nullptr) return {};
+    CopyDataCall call{window_, {}};
+    call.data.dwData = 0;
+    call.data.cbData = static_cast<DWORD>(text.size() + 1);  // the NUL travels too
+    call.data.lpData = const_cast<char*>(text.c_str());
+    return CallHost(
+        [](void* c) {
+            auto* call = static_cast<CopyDataCall*>(c);
+            ::SendMessageA(call->window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&call->data));
+        },
+        &call, "host window");
 }
 
 void HostWindowLink::findHostWindow(const std::string& title) {
@@ -112,6 +133,23 @@ void WindowTimer::stop() {
 bool WindowTimer::handleMessage(UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_TIMER || wParam != id_) return false;
     if (active_) onTick_();  // a tick that was already queued when stopped is ignored
+    return true;
+}
+
+PostedTrigger::PostedTrigger(OwnerWindow& owner, UINT message, std::function<void()> work)
+    : owner_(owner), message_(message), work_(std::move(work)) {
+    owner_.addHandler(*this);
+}
+
+void PostedTrigger::request() {
+    if (requested_) return;
+    requested_ = ::PostMessageW(owner_.handle(), message_, 0, 0) != FALSE;
+}
+
+bool PostedTrigger::handleMessage(UINT message, WPARAM, LPARAM) {
+    if (message != message_) return false;
+    requested_ = false;
+    work_();
     return true;
 }
 

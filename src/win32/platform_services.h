@@ -43,8 +43,8 @@ public:
 class HostWindowLink final : public HostLink {
 public:
     void setCallback(VELTRANE_CALLBACK callback) { callback_ = callback; }
-    void callback(const std::string& text) override;
-    void copyData(const std::string& text) override;
+    Outcome callback(const std::string& text) override;
+    Outcome copyData(const std::string& text) override;
     void findHostWindow(const std::string& title) override;
 
 private:
@@ -66,6 +66,21 @@ private:
     UINT_PTR id_;
     std::function<void()> onTick_;
     bool active_ = false;
+};
+
+// Runs its work in a turn of the owner window's own, through a posted
+// message: after what is queued already, before timers and painting.
+class PostedTrigger final : public Trigger, public MessageHandler {
+public:
+    PostedTrigger(OwnerWindow& owner, UINT message, std::function<void()> work);
+    void request() override;
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    OwnerWindow& owner_;
+    UINT message_;
+    std::function<void()> work_;
+    bool requested_ = false;
 };
 
 class WindowsSystemInfo final : public SystemInfo {

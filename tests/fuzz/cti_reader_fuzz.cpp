@@ -1,10 +1,11 @@
 // The CTI reader, differentially: the stream fed in pieces whose sizes come
-// from the input must give exactly what it gives in one read (packets and
-// log lines; "REAL DATA[n]" counts within a read, so its number is left out).
+// from the input must give exactly what it gives in one read (the packets
+// and what was passed over).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,18 @@ class Recorder final : public veltrane::cti::PacketSink {
 public:
     std::vector<std::string> seen;
     void linkAlive() override {}
-    void log(std::string_view name, std::string_view text) override {
-        const bool numbered = name.substr(0, 10) == "REAL DATA[";
-        seen.push_back(std::string(numbered ? "REAL DATA" : name) + "\x01" + std::string(text));
+    void packet(const veltrane::cti::Frame& f) override {
+        seen.push_back("packet\x01" + Join({f.text, f.kind, f.result, f.length, f.body}));
     }
-    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
-        seen.push_back("packet\x01" + kind + "\x01" + result + "\x01" + body);
+    void passedOver(const veltrane::cti::PassedOver& what) override {
+        seen.push_back(std::to_string(static_cast<int>(what.why)) + "\x01" + Join({what.head, what.length}));
+    }
+
+private:
+    static std::string Join(std::initializer_list<std::string_view> parts) {
+        std::string joined;
+        for (std::string_view part : parts) joined.append(part).push_back('\x01');
+        return joined;
     }
 };
 

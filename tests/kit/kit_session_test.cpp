@@ -85,6 +85,7 @@ std::vector<std::string> Lines(const std::string& text) {
 struct Host {
     const wchar_t* program;
     const wchar_t* simulatorOptions;
+    const wchar_t* arguments = L"";  // after the base folder
 };
 
 std::string Name(const Host& host) {
@@ -117,7 +118,8 @@ TEST_P(KitSession, RunsToDllFinish) {
 
     // The folder without its final "\", which would escape the closing quote.
     const std::wstring baseArgument = base.path().substr(0, base.path().size() - 1);
-    Process program(L"\"" + folder + host.program + L"\" \"" + baseArgument + L"\"", base.path() + L"output.txt");
+    Process program(L"\"" + folder + host.program + L"\" \"" + baseArgument + L"\"" + host.arguments,
+                    base.path() + L"output.txt");
     ASSERT_TRUE(program.started());
     const int exitCode = program.wait(90000);
     const std::string output = ReadFileBytes(base.path() + L"output.txt");
@@ -134,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
     // pairings are linked, not run), and the C sample.
     testing::Values(Host{L"link_test_gcc_gnu.exe", L"--answer-after 100 --call-length 0"},
                     Host{L"link_test_clang_msvc.exe", L"--answer-after 100 --call-length 0"},
-                    Host{L"sample_host.exe", L"--answer-after 100 --call-length 300"}),
+                    // A first run: registered and certified with the simulator's number.
+                    Host{L"sample_host.exe", L"--answer-after 100 --call-length 300", L" 123456"}),
     [](const testing::TestParamInfo<Host>& info) { return Name(info.param); });
 
 }  // namespace

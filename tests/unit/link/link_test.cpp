@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "account/login.h"
 #include "account/registration.h"
-#include "link/link.h"
 #include "core/lifecycle.h"
+#include "link/link.h"
+#include "telephony/call.h"
 #include "support/server_packet.h"
 #include "support/fake_platform.h"
 
@@ -55,15 +57,17 @@ protected:
         for (const auto& [host, port] : socket.opens) result.push_back(host);
         return result;
     }
-    // A refused connection, as the socket layer reports it.
-    void refuse() {
-        int code = 10061;
-        CTISocketError(link, 3, code);
+    // DLL_START with these addresses, its records kept.
+    void startWith(const std::string& addresses) {
+        ini.set(configFile(), "Connect", "CTI_IPs", addresses);
+        call([&] { session.start(kBase, "Host Window"); });
     }
+    // A refused connection, as the socket layer reports it.
+    void refuse() { socket.fail(3, 10061); }
     // The attempt waiting out its pause starts.
     void pauseEnds() {
         ASSERT_TRUE(connectPause.running);
-        ConnectPauseTimer(link);
+        handle([&] { ConnectPauseTimer(link); });
     }
     // A connection that the server closes after `seconds`.
     void connectionLasting(int seconds) {
@@ -75,9 +79,9 @@ protected:
     void tickAfter(int seconds) {
         clock.advance(seconds);
         ASSERT_TRUE(timerConn.running);
-        TimerConnTimer(link);
+        handle([&] { TimerConnTimer(link); });
     }
-    Strings timerAlerts() const {
+    Strings timerAlerts() {
         Strings result;
         for (const std::string& alert : alerts())
             if (alert.rfind("TimerConn", 0) == 0) result.push_back(alert);
@@ -92,28 +96,32 @@ protected:
         }
         return names;
     }
+    std::size_t count(const std::string& event) {
+        const Strings& all = events();
+        return static_cast<std::size_t>(std::count(all.begin(), all.end(), event));
+    }
 };
 
 TEST_F(LinkTest, AddressesAreTriedInTurn) {
-    lib.config.CTI_IPs = "10.0.0.1,10.0.0.2";
-    lib.config.CTI_PORT = 2209;
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(ConnectCti(link));
-    EXPECT_EQ(hosts(), (Strings{"10.0.0.1", "10.0.0.2", "10.0.0.1"}));
+    start("10.0.0.1,10.0.0.2");
+    for (int i = 0; i < 2; ++i) {
+        refuse();
+        pauseEnds();
+    }
+    EXPECT_EQ(hosts(), (Strings{"10.0.0.2", "10.0.0.1"}));  // after the start's 10.0.0.1
     EXPECT_EQ(socket.opens[0].second, 2209);
-    EXPECT_EQ(logTexts("CTI Connect Request")[0], "[CTI_ID:0][CtiCnt:2]CTI Address:10.0.0.1,10.0.0.2");
     EXPECT_EQ(logTexts("CTI_CONN"),
-              (Strings{"[CTI_ID:0]CTI Address:10.0.0.1 Port:2209", "[CTI_ID:1]CTI Address:10.0.0.2 Port:2209",
-                       "[CTI_ID:0]CTI Address:10.0.0.1 Port:2209"}));
+              (Strings{"[CTI_ID:1]CTI Address:10.0.0.2 Port:2209", "[CTI_ID:0]CTI Address:10.0.0.1 Port:2209"}));
+    EXPECT_EQ(logTexts("CTI Connect Request")[0], "[CTI_ID:1][CtiCnt:2]CTI Address:10.0.0.1,10.0.0.2");
 }
 
 TEST_F(LinkTest, LinkLostAfterAMinuteReopensAtOnceAtTheNextAddress) {
-    start("10.0.0.1,10.0.0.2");  // first attempt: 10.0.0.1
-    ConnectCti(link);             // now 10.0.0.2
+    start("10.0.0.1,10.0.0.2");
     socket.acceptConnection();
     clock.advance(60);
     clearRecords();
     socket.serverCloses();
-    EXPECT_EQ(hosts(), (Strings{"10.0.0.1"}));
+    EXPECT_EQ(hosts(), (Strings{"10.0.0.2"}));
     EXPECT_FALSE(connectPause.running);
     EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
     EXPECT_TRUE(alerts().empty());
@@ -122,46 +130,54 @@ TEST_F(LinkTest, LinkLostAfterAMinuteReopensAtOnceAtTheNextAddress) {
 
 TEST_F(LinkTest, RefusedConnectionReportsThenDisconnectsThenTriesAgainAfterAPause) {
     start("10.0.0.1,10.0.0.2");
-    int code = 10061;
-    CTISocketError(link, 3, code);
-    EXPECT_EQ(code, 0);
+    refuse();
     EXPECT_EQ(events(),
               (Strings{"|SMSG|conn|disconnect|disconnect(10061)eeConnect|", "|SMSG|conn|disconnect||"}));
     EXPECT_EQ(alerts(), (Strings{"TimerConn=>[1/10] CTI connect Requst"}));
     EXPECT_EQ(logNames(), (Strings{"SEND_MSG", "SEND_MSG", "CTI Socket Connect request", "POPUP_INFO",
                                    "CTI Connect Request", "CTI_CONN"}));
+    EXPECT_EQ(link.state, LinkState::Waiting);
     EXPECT_TRUE(hosts().empty());
     pauseEnds();
     EXPECT_EQ(hosts(), (Strings{"10.0.0.2"}));
 }
 
-TEST_F(LinkTest, ReplacingAnOpenSocketLeavesOneAttempt) {
-    startConnected();
-    lib.config.CallState = "2";
-    EXPECT_TRUE(ConnectCti(link));
-    EXPECT_EQ(socket.opens.size(), 1u);
-    EXPECT_EQ(socket.state(), SocketState::Opening);
-    EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
-    EXPECT_EQ(lib.config.CallState, "");
-    EXPECT_FALSE(connectPause.running);
-    EXPECT_EQ(link.failedAttempts, 0);
+TEST_F(LinkTest, StartWhileConnectedClosesTheConnectionOnceAndTriesTheFirstAddress) {
+    start("10.0.0.1,10.0.0.2");
+    socket.acceptConnection();
+    lib.user.CallState = "2";
+    clearRecords();
+    call([&] { session.start(kBase, "Host Window"); });
+    EXPECT_EQ(hosts(), (Strings{"10.0.0.1"}));
+    EXPECT_EQ(count("|SMSG|conn|disconnect||"), 1u);
+    EXPECT_EQ(lib.user.CallState, "");
+    EXPECT_EQ(link.state, LinkState::Connecting);
+    EXPECT_EQ(link.failures, 0);
 }
 
-TEST_F(LinkTest, OnlyTheHostActingCutsAPauseShort) {
+// Only the host's acting cuts a pause short; other requests that find the
+// link down start nothing, and no attempt is ever reported as a
+// disconnection when no socket was there.
+TEST_F(LinkTest, OnlyTheHostActingCutsAPauseShortAndNoSocketMeansNoDisconnect) {
     start();
     refuse();
     clearRecords();
-    ConnectCti(link);  // a failed send, for example
+    call([&] { telephony::DIAL(link, "0311112222"); });
     EXPECT_TRUE(socket.opens.empty());
-    EXPECT_TRUE(events().empty());
     EXPECT_TRUE(connectPause.running);
 
-    HostActed(link);
-    ConnectCti(link);
+    clearRecords();
+    call([&] { account::PC_LOGIN(link, "0212345678", "agent", "pw"); });
     EXPECT_EQ(socket.opens.size(), 1u);
-    EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
-    ConnectPauseTimer(link);  // a tick that was already queued
+    EXPECT_FALSE(connectPause.running);
+    EXPECT_EQ(events(), (Strings{"|SMSG|login|fail||CTI ReConnecting|"}));
+    handle([&] { ConnectPauseTimer(link); });  // a tick that was already queued
     EXPECT_EQ(socket.opens.size(), 1u);
+
+    // An attempt under way is left to go on.
+    call([&] { account::PC_LOGIN(link, "0212345678", "agent", "pw"); });
+    EXPECT_EQ(socket.opens.size(), 1u);
+    EXPECT_EQ(count("|SMSG|conn|disconnect||"), 0u);
 }
 
 TEST_F(LinkTest, PausesDoubleUpToThirtySecondsEachSpreadByAFifth) {
@@ -192,13 +208,13 @@ TEST_F(LinkTest, ConnectionThatEndsWithinFiveSecondsCountsAsAFailedAttempt) {
         pauseEnds();
     }
     EXPECT_EQ(pauses, (std::vector<std::int32_t>{500, 1000, 2000}));
-    EXPECT_EQ(lib.ReconnectCount, 3);
+    EXPECT_EQ(link.budgetSpent, 3);
 
     // Up for five seconds: the run of failures against the budget ends, but
     // the pause stays where it was.
     connectionLasting(5);
     EXPECT_EQ(connectPause.interval, 2000);
-    EXPECT_EQ(lib.ReconnectCount, 0);
+    EXPECT_EQ(link.budgetSpent, 0);
     pauseEnds();
     // Up for a minute: the pause starts afresh.
     connectionLasting(60);
@@ -206,6 +222,15 @@ TEST_F(LinkTest, ConnectionThatEndsWithinFiveSecondsCountsAsAFailedAttempt) {
     EXPECT_EQ(socket.state(), SocketState::Opening);
     refuse();
     EXPECT_EQ(connectPause.interval, 500);
+}
+
+TEST_F(LinkTest, SocketThatCannotOpenIsAFailedAttempt) {
+    startWith(",10.0.0.2");  // the empty entry is refused by the socket
+    EXPECT_EQ(logTexts("except CTI_CONN"), (Strings{"(CTI) CTI Address: Port:2209"}));
+    EXPECT_EQ(alerts(), (Strings{"TimerConn=>[1/10] CTI connect Requst"}));
+    EXPECT_EQ(link.state, LinkState::Waiting);
+    pauseEnds();
+    EXPECT_EQ(hosts(), (Strings{"", "10.0.0.2"}));
 }
 
 TEST_F(LinkTest, HostActingStartsThePacingAndTheBudgetAfresh) {
@@ -222,10 +247,11 @@ TEST_F(LinkTest, HostActingStartsThePacingAndTheBudgetAfresh) {
             refuse();
             pauseEnds();
         }
+        refuse();
         clearRecords();
-        act();
+        call(act);
         EXPECT_EQ(socket.opens.size(), 1u) << name;  // at once
-        EXPECT_EQ(lib.ReconnectCount, 0) << name;
+        EXPECT_EQ(link.budgetSpent, 0) << name;
         refuse();
         EXPECT_EQ(connectPause.interval, 500) << name;
     }
@@ -246,7 +272,6 @@ TEST_F(LinkTest, TenFailedReconnectionsThenTheLibraryGivesUpUntilTheHostActs) {
             pauseEnds();
         }
         EXPECT_EQ(timerAlerts(), expectedAlerts);
-        EXPECT_FALSE(lib.Finished);
 
         clearRecords();
         fail();
@@ -254,40 +279,66 @@ TEST_F(LinkTest, TenFailedReconnectionsThenTheLibraryGivesUpUntilTheHostActs) {
         EXPECT_EQ(alerts().back(), "TimerConn Exit=>[11/10] CTI connection Check!!!");
         EXPECT_EQ(alerts().end()[-2], "conn=>CTI connection Check[11/10]Reconnect Over");
         EXPECT_EQ(logTexts("TimerConn Exit").size(), 1u);
-        EXPECT_TRUE(lib.Finished);
-        EXPECT_EQ(lib.ReconnectCount, 0);
+        EXPECT_EQ(link.state, LinkState::GaveUp);
+        EXPECT_EQ(link.budgetSpent, 0);
         EXPECT_TRUE(socket.opens.empty());
-        EXPECT_FALSE(connectPause.running);
+        EXPECT_FALSE(connectPause.running);  // CTI_RETRY_SECONDS is 0
 
-        account::PC_LOGIN(link, "0212345678", "agent", "pw");
-        EXPECT_FALSE(lib.Finished);
+        call([&] { account::PC_LOGIN(link, "0212345678", "agent", "pw"); });
+        EXPECT_EQ(link.state, LinkState::Connecting);
         EXPECT_EQ(socket.opens.size(), 1u);
     }
     EXPECT_EQ(logTexts("TimerConn Exit").back().substr(0, 15), "[Check Time:202");
 }
 
-TEST_F(LinkTest, FinishedLinkIsNotReopenedAndItsConnectionDoesNotArmTheTimer) {
-    start();
-    lib.Finished = true;
-    socket.acceptConnection();
-    EXPECT_EQ(events().front(), "|SMSG|conn|connect||");
-    EXPECT_FALSE(timerConn.running);
-    clearRecords();
+// After giving up, a quiet attempt every CTI_RETRY_SECONDS: no alert, the
+// usual events of each socket, and once the server is back the user is
+// signed in again.
+TEST_F(LinkTest, RetriesQuietlyAfterGivingUpAndSignsInAgainWhenTheServerIsBack) {
+    ini.set(configFile(), "Connect", "CTI_RETRY_SECONDS", "300");
+    startConnected();
+    link.signedIn = true;
+    lib.user.LoginId = "agent";
+    lib.user.LoginPassword = "secret";
+    clock.advance(60);
     socket.serverCloses();
-    EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
-    EXPECT_TRUE(socket.opens.empty());
-    EXPECT_FALSE(connectPause.running);
+    for (int i = 0; i < 10; ++i) {
+        refuse();
+        pauseEnds();
+    }
+    refuse();
+    ASSERT_EQ(link.state, LinkState::GaveUp);
+    EXPECT_EQ(connectPause.interval, 300000);
+
+    for (int retry = 0; retry < 2; ++retry) {
+        clearRecords();
+        pauseEnds();
+        EXPECT_EQ(link.state, LinkState::Retrying);
+        refuse();
+        EXPECT_EQ(events(),
+                  (Strings{"|SMSG|conn|disconnect|disconnect(10061)eeConnect|", "|SMSG|conn|disconnect||"}));
+        EXPECT_TRUE(alerts().empty());
+        EXPECT_EQ(link.state, LinkState::GaveUp);
+        EXPECT_EQ(connectPause.interval, 300000);
+    }
+    clearRecords();
+    pauseEnds();
+    socket.acceptConnection();
+    EXPECT_EQ(link.state, LinkState::Connected);
+    EXPECT_EQ(events().front(), "|SMSG|conn|connect||");
+    EXPECT_EQ(socket.packets,
+              (Strings{"|LINK|LOGIN     |R|0044|R|0212345678|00-1A-2B-3C-4D-5E|agent|secret|\r\n"}));
 }
 
-TEST_F(LinkTest, HostStartingAnAttemptFromTheDisconnectEventKeepsIt) {
+TEST_F(LinkTest, StoppedLinkIsNotReopened) {
     startConnected();
-    clock.advance(60);
-    host.onCallback = [&](const std::string& text) {
-        if (text == "|SMSG|conn|disconnect||") account::CERTIFICATION_NO(link, "0212345678");
-    };
-    socket.serverCloses();
-    EXPECT_EQ(socket.opens.size(), 1u);
-    EXPECT_TRUE(logTexts("CTI Socket Connect request").empty());
+    clearRecords();
+    call([&] { EXPECT_TRUE(StopLink(link)); });
+    EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect||"}));
+    EXPECT_EQ(link.state, LinkState::Stopped);
+    EXPECT_TRUE(socket.opens.empty());
+    EXPECT_FALSE(connectPause.running);
+    EXPECT_FALSE(timerConn.running);
 }
 
 TEST_F(LinkTest, ConnectionArmsTimerRenewsSilenceMomentAndSaves) {
@@ -299,7 +350,7 @@ TEST_F(LinkTest, ConnectionArmsTimerRenewsSilenceMomentAndSaves) {
     EXPECT_EQ(desktop.alerts[0].durationMs, 500);  // figure 0 + POPUP_SHOW_TIME 5
     EXPECT_TRUE(timerConn.running);
     EXPECT_EQ(timerConn.interval, 30000);
-    EXPECT_EQ(lib.config.NextCheckTime, "20261209103100");
+    EXPECT_EQ(link.nextCheckTime, "20261209103100");
     EXPECT_EQ(lib.config.DLL_TIME, SecondsSince1970(clock.time) + 60);
     EXPECT_EQ(ini.value(userFile(), "SendMessage", "DLL_TIME"), std::to_string(lib.config.DLL_TIME));
 }
@@ -357,18 +408,25 @@ TEST_F(LinkTest, AnyPacketCountsAsTheAnswer) {
     EXPECT_EQ(socket.packets.size(), 1u);
 }
 
-TEST_F(LinkTest, ReadWithAPacketRenewsTheSilenceMomentWithoutSaving) {
+// The link logs each packet (and what the reader passed over) when it hands
+// it up; a link check's answer only renews the link.
+TEST_F(LinkTest, PacketsAreLoggedWhenHandledAndLinkCheckAnswersOnlyRenew) {
     startConnected();
     clock.advance(50);
-    socket.receive(ServerPacket("CONNCT", "R", "R|0212345678|") + ServerPacket("CONNCT", "R", "R|0212345678|"));
-    EXPECT_EQ(lib.config.NextCheckTime, "20261209103150");
+    socket.receive(ServerPacket("CONNCT", "R", "R|0212345678|") + "|LINK|CALL|R|x|\r\n" +
+                   ServerPacket("INFO", "R", "I|notice|"));
+    EXPECT_EQ(link.nextCheckTime, "20261209103150");
     EXPECT_TRUE(ini.writes.empty());
-    const Strings names = logNames();
-    EXPECT_EQ(names, (Strings{"REAL DATA[1]", "PACKET", "REAL DATA[2]", "PACKET"}));
+    EXPECT_EQ(logNames(), (Strings{"REAL DATA[1]", "PACKET", "PACKET", "REAL DATA[2]", "PACKET", "SEND_MSG"}));
+    EXPECT_EQ(logTexts("PACKET")[1], "|LINK|CALL|R|x| dropped: the length is not a number of bytes");
+    EXPECT_EQ(logTexts("PACKET")[2],
+              "|LINK|INFO      |R|0009|I|notice|\rMsgPacket:LINK\rMsgKind:INFO      \rMsgResult:R"
+              "\rMsgSize:0009\rMsgBody:I|notice|");
+    EXPECT_EQ(events(), (Strings{"|SMSG|information|important|notice|"}));
 
     clock.advance(5);
     socket.receive("no marker here\r\n");
-    EXPECT_EQ(lib.config.NextCheckTime, "20261209103150");
+    EXPECT_EQ(link.nextCheckTime, "20261209103150");
 }
 
 TEST_F(LinkTest, PacketWithoutAnIntegerCodeDoesNotStopTheOnesAfterIt) {
@@ -392,10 +450,10 @@ TEST_F(LinkTest, DisconnectDiscardsAPacketStillArriving) {
 
 TEST_F(LinkTest, SignedInLinkSignsInAgainOnEveryConnection) {
     start();
-    lib.SignedIn = true;
+    link.signedIn = true;
     lib.config.PHONE_NO = "0212345678";
-    lib.config.LoginId = "agent";
-    lib.config.LoginPassword = "secret";
+    lib.user.LoginId = "agent";
+    lib.user.LoginPassword = "secret";
     for (int i = 0; i < 2; ++i) {
         clearRecords();
         connectionLasting(60);
@@ -407,22 +465,39 @@ TEST_F(LinkTest, SignedInLinkSignsInAgainOnEveryConnection) {
 }
 
 TEST_F(LinkTest, EmptyAddressListStartsNothing) {
-    lib.config.CTI_IPs = "";
-    lib.config.CTI_PORT = 2209;
-    EXPECT_FALSE(ConnectCti(link));
+    startWith("");
     EXPECT_TRUE(socket.opens.empty());
     EXPECT_EQ(logTexts("except CTI_CONN"), (Strings{"(CTI) CTI Address: Port:2209"}));
-    EXPECT_TRUE(events().empty());
+    EXPECT_EQ(link.state, LinkState::Idle);
+    EXPECT_FALSE(connectPause.running);
 }
 
-TEST_F(LinkTest, EmptyEntryIsRefusedBySocketAndLogged) {
-    lib.config.CTI_IPs = ",10.0.0.2";
-    lib.config.CTI_PORT = 2209;
-    EXPECT_FALSE(ConnectCti(link));
-    EXPECT_EQ(logTexts("except CTI_CONN"), (Strings{"(CTI) CTI Address: Port:2209"}));
-    EXPECT_EQ(lib.config.CtiAddressIndex, 1);
-    EXPECT_TRUE(ConnectCti(link));
-    EXPECT_EQ(socket.opens.back().first, "10.0.0.2");
+// Host actions and server behaviour at random: however they interleave,
+// every socket that opened ends with exactly one "conn|disconnect||" and
+// none comes without a socket.
+TEST_F(LinkTest, StormOfActionsGivesOneDisconnectPerSocket) {
+    std::mt19937 random(20261209);
+    start("10.0.0.1,10.0.0.2");
+    std::size_t closed = 0;  // sockets that were open and are no more
+    for (int step = 0; step < 2000; ++step) {
+        const SocketState before = socket.state();
+        const std::size_t opensBefore = socket.opens.size();
+        switch (random() % 8) {
+        case 0: call([&] { account::PC_LOGIN(link, "0212345678", "agent", "pw"); }); break;
+        case 1: call([&] { session.start(kBase, "Host Window"); }); break;
+        case 2: call([&] { telephony::DIAL(link, "0311112222"); }); break;
+        case 3: if (before == SocketState::Opening) refuse(); break;
+        case 4: if (before == SocketState::Opening) socket.acceptConnection(); break;
+        case 5: socket.serverCloses(); break;
+        case 6: if (connectPause.running) pauseEnds(); break;
+        case 7: clock.advance(static_cast<int>(random() % 70)); break;
+        }
+        // Counted by what the socket went through in this step.
+        const bool reopened = socket.opens.size() > opensBefore;
+        if (before != SocketState::Closed && (socket.state() == SocketState::Closed || reopened)) ++closed;
+    }
+    EXPECT_GT(closed, 200u);
+    EXPECT_EQ(count("|SMSG|conn|disconnect||"), closed);
 }
 
 }  // namespace

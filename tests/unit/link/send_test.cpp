@@ -6,6 +6,7 @@
 
 #include "link/link.h"
 #include "link/send.h"
+#include "telephony/call.h"
 #include "support/fake_platform.h"
 
 namespace veltrane::cti {
@@ -43,41 +44,39 @@ TEST_F(SendCtiPacketTest, LinkCheckWithoutPhoneNumber) {
 
 TEST_F(SendCtiPacketTest, PacketHoldingConnectMarkerIsLoggedAsConnectSendAndSentUnchanged) {
     startConnected();
-    const std::string packet = BuildPacket("SMS", "R", "R|0212345678|0311112222|a|C|b|");
-    EXPECT_TRUE(SendCtiPacket(link, packet));
+    const Request request{.kind = "SMS", .marker = "R", .body = "R|0212345678|0311112222|a|C|b|"};
+    EXPECT_TRUE(SendRequest(link, request));
+    const std::string packet = BuildPacket(request.kind, request.marker, request.body);
     ASSERT_EQ(socket.packets.size(), 1u);
     EXPECT_EQ(socket.packets[0], packet + "\r\n");
     EXPECT_TRUE(HasLogLine(logLines(), "0212345678 Connect Send => " + packet));
     EXPECT_FALSE(HasLogNamed(logLines(), "CTI SEND"));
 }
 
-TEST_F(SendCtiPacketTest, NoConnectionSendsNothingAndStartsAnAttempt) {
-    start();  // the first attempt is still opening
-    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R||")).reason(), "CTI disconnect");
-    EXPECT_TRUE(socket.packets.empty());
-    EXPECT_FALSE(HasLogNamed(logLines(), "CTI SEND"));
-    EXPECT_EQ(socket.opens.size(), 1u);
-    EXPECT_EQ(socket.state(), SocketState::Opening);
-}
-
-TEST_F(SendCtiPacketTest, RefusedSendReportsAndReconnects) {
+// A send that fails is reported by its request first; the connection is
+// closed in the link's next turn and made again, and nothing the request
+// would have changed is changed.
+TEST_F(SendCtiPacketTest, FailedSendReportsTheRequestThenTheLinkIsMadeAgain) {
     startConnected();
+    clock.advance(60);
     socket.refuseSend = true;
-    EXPECT_EQ(SendCtiPacket(link, BuildPacket("CONNCT", "R", "R|0212345678|")).reason(), "Except CTI SEND");
+    call([&] { telephony::DIAL(link, "0311112222"); });
+    EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|call|fail|0212345678|0311112222|dialing|S|Except CTI SEND|",
+                                                  "|SMSG|conn|disconnect||"}));
+    EXPECT_EQ(lib.user.CallState, "");
     EXPECT_EQ(socket.opens.size(), 1u);
-    EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect||"}));
+    EXPECT_EQ(link.state, LinkState::Connecting);
 }
 
 TEST_F(SendCtiPacketTest, FailedLinkCheckBecomesAHostEvent) {
     startConnected();
     socket.refuseSend = true;
     SendLinkCheck(link);
-    EXPECT_EQ(events().back(), "|SMSG|conn|disconnect|Except CTI SEND|");
+    EXPECT_EQ(events().front(), "|SMSG|conn|disconnect|Except CTI SEND|");
 
     socket.refuseSend = false;
-    lib.os.socket.close();  // closed, and the next attempt is only opening
     clearRecords();
-    SendLinkCheck(link);
+    SendLinkCheck(link);  // closed, and the next attempt is only opening
     EXPECT_EQ(events(), (std::vector<std::string>{"|SMSG|conn|disconnect|disconnect|"}));
     EXPECT_TRUE(socket.packets.empty());
 }

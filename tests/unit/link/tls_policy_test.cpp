@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/tls_link.h"
 #include "core/settings.h"
 #include "support/fake_platform.h"
 
@@ -110,7 +109,7 @@ TEST_F(TlsLink, KeysAreReadFromConfigIni) {
     ini.set(configFile(), "Connect", "CTI_TLS_CERT_SHA256", kUpper);
     ini.set(configFile(), "Connect", "CTI_TLS_NAME", "cti.example.com");
     lib.config.BasePath = kBase;
-    ASSERT_TRUE(LoadSettings(lib));
+    LoadSettings(lib);
     EXPECT_EQ(lib.config.CTI_TLS, "Y");
     EXPECT_EQ(lib.config.CTI_TLS_CERT_SHA256, kUpper);
     EXPECT_EQ(lib.config.CTI_TLS_NAME, "cti.example.com");
@@ -118,8 +117,12 @@ TEST_F(TlsLink, KeysAreReadFromConfigIni) {
 
 TEST_F(TlsLink, RefusedConnectionIsReportedAndPacedLikeAnyFailedAttempt) {
     start("10.0.0.1,10.0.0.2");
-    CTISocketTlsFailure(link, TlsFailureText(TlsFailure::Untrusted));
-    socket.close();  // what the socket does after the event
+    handle([&] {
+        // What the socket does: closes, tells why, then reports the disconnection.
+        socket.current = SocketState::Closed;
+        CTISocketTlsFailure(link, TlsFailureText(TlsFailure::Untrusted));
+        CTISocketDisconnect(link);
+    });
     EXPECT_EQ(events(), (Strings{"|SMSG|conn|disconnect|TLS certificate untrusted|", "|SMSG|conn|disconnect||"}));
     EXPECT_EQ(alerts(), (Strings{"TimerConn=>[1/10] CTI connect Requst"}));
     // The next address, after the pause of a first failure.

@@ -1,5 +1,7 @@
 #include "support/fake_platform.h"
 
+#include <stdexcept>
+
 #include "link/link.h"
 
 namespace veltrane::testing {
@@ -46,9 +48,14 @@ bool FakeFiles::appendToFile(const std::string& path, std::string_view bytes) {
     return true;
 }
 
-void FakeHost::callback(const std::string& text) {
+Outcome FakeHost::callback(const std::string& text) {
     callbacks.push_back(text);
-    if (onCallback) onCallback(text);
+    try {
+        if (onCallback) onCallback(text);
+    } catch (...) {
+        return Outcome::Failure("host callback threw");
+    }
+    return {};
 }
 
 bool FakeSocket::open(const std::string& host, std::int32_t p) {
@@ -67,24 +74,39 @@ void FakeSocket::close() {
 }
 
 bool FakeSocket::send(std::string_view bytes) {
-    if (refuseSend) return false;
+    if (throwOnSend) throw std::runtime_error("socket failed");
+    if (refuseSend || current != SocketState::Connected) return false;
     packets.emplace_back(bytes);
     return true;
 }
 
 void FakeSocket::acceptConnection() {
-    current = SocketState::Connected;
-    port = openedPort;
-    cti::CTISocketConnect(*link);
+    asHandler([this] {
+        current = SocketState::Connected;
+        port = openedPort;
+        cti::CTISocketConnect(*link);
+    });
 }
 
 void FakeSocket::serverCloses() {
-    if (current == SocketState::Closed) return;
-    current = SocketState::Closed;
-    cti::CTISocketDisconnect(*link);
+    asHandler([this] {
+        if (current == SocketState::Closed) return;
+        current = SocketState::Closed;
+        cti::CTISocketDisconnect(*link);
+    });
 }
 
-void FakeSocket::receive(std::string_view bytes) { cti::CTISocketRead(*link, bytes); }
+void FakeSocket::receive(std::string_view bytes) {
+    asHandler([this, copy = std::string(bytes)] { cti::CTISocketRead(*link, copy); });
+}
+
+void FakeSocket::fail(int errorKind, int errorCode) {
+    asHandler([=, this] {
+        current = SocketState::Closed;
+        cti::CTISocketError(*link, errorKind, errorCode);
+        cti::CTISocketDisconnect(*link);
+    });
+}
 
 Outcome FakeCommandServer::listen(std::int32_t p) {
     ++listens;
@@ -121,18 +143,38 @@ void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t mi
 }
 
 TestLibrary::TestLibrary()
-    : platform{clock,      ini,           files,   host,           desktop,     timerConn, connectPause, socket,
-               httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system,    random},
+    : platform{clock,  ini,        files,      host,            desktop, timerConn,      connectPause, linkWork,
+               socket, httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system,     random},
       session(platform),
       lib(session.lib),
       link(session.link),
       web(session.web) {
     socket.link = &link;
+    socket.asHandler = [this](const std::function<void()>& work) { handle(work); };
+}
+
+void TestLibrary::handle(const std::function<void()>& work) {
+    turns.runHandler(work);
+    settle();
+}
+
+void TestLibrary::call(const std::function<void()>& work) {
+    turns.runExport(work);
+    settle();
+}
+
+void TestLibrary::settle() {
+    if (turns.busy()) return;  // the turn in progress delivers when it ends
+    session.endTurn();
+    while (linkWork.requested) {
+        linkWork.requested = false;
+        turns.runHandler([this] { cti::LinkWork(link); });
+    }
 }
 
 void TestLibrary::start(const std::string& ctiAddresses) {
     ini.set(configFile(), "Connect", "CTI_IPs", ctiAddresses);
-    session.start(kBase, "Host Window");
+    call([this] { session.start(kBase, "Host Window"); });
     clearRecords();
 }
 
@@ -163,7 +205,8 @@ std::vector<std::string> TestLibrary::logTexts(const std::string& name) const {
     return texts;
 }
 
-std::vector<std::string> TestLibrary::alerts() const {
+std::vector<std::string> TestLibrary::alerts() {
+    settle();
     std::vector<std::string> result;
     for (const AlertContent& alert : desktop.alerts) {
         std::string message = alert.message;
@@ -175,6 +218,7 @@ std::vector<std::string> TestLibrary::alerts() const {
 }
 
 void TestLibrary::clearRecords() {
+    settle();
     host.callbacks.clear();
     host.copies.clear();
     desktop.alerts.clear();

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/turns.h"
 #include "session/session.h"
 
 namespace veltrane::testing {
@@ -72,10 +73,15 @@ public:
     std::vector<std::string> copies;
     std::string windowTitle;
     int windowLookups = 0;
-    std::function<void(const std::string&)> onCallback;  // the host's reaction
+    // The host's reaction; what it throws fails the callback, as the
+    // library's guard reports it.
+    std::function<void(const std::string&)> onCallback;
 
-    void callback(const std::string& text) override;
-    void copyData(const std::string& text) override { copies.push_back(text); }
+    Outcome callback(const std::string& text) override;
+    Outcome copyData(const std::string& text) override {
+        copies.push_back(text);
+        return {};
+    }
     void findHostWindow(const std::string& title) override {
         windowTitle = title;
         ++windowLookups;
@@ -107,14 +113,24 @@ public:
     bool active() const override { return running; }
 };
 
+// Asked-for work, run by the test's loop (TestLibrary::settle).
+class FakeTrigger : public Trigger {
+public:
+    bool requested = false;
+    void request() override { requested = true; }
+};
+
 class FakeSocket : public CtiSocket {
 public:
     cti::Link* link = nullptr;
+    // Runs a socket event as the owner window would: a turn of its own.
+    std::function<void(const std::function<void()>&)> asHandler;
     SocketState current = SocketState::Closed;
     std::vector<std::pair<std::string, std::int32_t>> opens;
     std::vector<std::string> packets;  // one entry per send
     bool refuseOpen = false;
     bool refuseSend = false;
+    bool throwOnSend = false;  // as an allocation that fails would
     std::string address = "127.0.0.1";
     std::int32_t port = 0;         // of the connection made, 0 before
     std::int32_t openedPort = 0;   // of the attempt in progress
@@ -126,10 +142,12 @@ public:
     std::string remoteAddress() const override { return address; }
     std::int32_t remotePort() const override { return port; }
 
-    // What the server side of a test does.
+    // What the server side of a test does, each a turn of the owner thread.
     void acceptConnection();  // the pending attempt connects
     void serverCloses();
     void receive(std::string_view bytes);
+    // A socket error: the socket closes, then reports the error and the disconnection.
+    void fail(int errorKind, int errorCode);
 };
 
 class FakeCommandServer : public CommandServer {
@@ -188,6 +206,7 @@ struct Fakes {
     FakeDesktop desktop;
     FakeTimer timerConn;
     FakeTimer connectPause;
+    FakeTrigger linkWork;
     FakeSocket socket;
     FakeCommandServer httpServer;
     FakeTimer httpServerRetry;
@@ -209,6 +228,17 @@ public:
     Library& lib;
     cti::Link& link;
     web::Web& web;
+    // The owner thread's turns; each ends with the host events delivered.
+    Turns turns{[this] { session.endTurn(); }};
+
+    // A stimulus as the owner window runs it: a handler's turn, then the
+    // link's work it asked for, each a turn of its own.
+    void handle(const std::function<void()>& work);
+    // An export called by the host.
+    void call(const std::function<void()>& work);
+    // Outside any turn (a test that called a handler itself): delivers
+    // what waits, then runs the link's work asked for.
+    void settle();
 
     std::string configFile() const { return std::string(kBase) + "config.ini"; }
     std::string userFile() const { return std::string(kBase) + "config_user.ini"; }
@@ -218,13 +248,17 @@ public:
     // start() and a connected link with PHONE_NO set.
     void startConnected(const std::string& phoneNo = "0212345678");
 
-    const std::vector<std::string>& events() const { return host.callbacks; }
+    // What the host has received once the owner thread is done (settle()).
+    const std::vector<std::string>& events() {
+        settle();
+        return host.callbacks;
+    }
     // Log lines without their time stamp, in the order written.
     std::vector<std::string> logLines() const;
     // The texts of the log lines with this name, without the phone number in front.
     std::vector<std::string> logTexts(const std::string& name) const;
-    // Alert headers and messages as "header=>message".
-    std::vector<std::string> alerts() const;
+    // Alert headers and messages as "header=>message", once shown (settle()).
+    std::vector<std::string> alerts();
     void clearRecords();
 };
 

@@ -32,14 +32,14 @@ TEST_F(Call, BlankDialShowsItsAlertBeforeTheEventAndChangesNothing) {
 }
 
 TEST_F(Call, DialStoresLogsAndSendsTheTrimmedNumber) {
-    lib.config.CallState = "3";
+    lib.user.CallState = "3";
     DIAL(link, " 0311112222\t");
     EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0311112222");
     const std::string packet = "|LINK|CALL      |R|0024|R|0212345678|0311112222|";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
     EXPECT_EQ(commandLog(), (Vec{"0212345678 DIAL => [GuestPhone:0311112222]", "0212345678 CTI SEND => " + packet}));
-    EXPECT_EQ(lib.config.CallState, "1");
+    EXPECT_EQ(lib.user.CallState, "1");
     EXPECT_TRUE(t.events().empty());
 }
 
@@ -49,14 +49,14 @@ TEST_F(Call, PickUpAndHangUpKeepEvenAnEmptyNumber) {
     EXPECT_EQ(commandLog().front(), "0212345678 PICK_UP => [GuestPhone:0311112222]");
 
     t.clearRecords();
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     HANG_UP(link, "  ");
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0014|H|0212345678||")});
     EXPECT_EQ(commandLog().front(), "0212345678 HANG_UP => [GuestPhone:]");
     EXPECT_EQ(lib.config.GUEST_PHONE, "");
     EXPECT_TRUE(t.ini.has(t.userFile(), "Call", "GUEST_PHONE"));
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "");
-    EXPECT_EQ(lib.config.CallState, "1");
+    EXPECT_EQ(lib.user.CallState, "1");
 
     // Nothing left to redial.
     t.clearRecords();
@@ -87,13 +87,13 @@ TEST_F(Call, RedialHasNothingFromAnEarlierRun) {
 
 TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
     takeLinkDown();
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     DIAL(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail|0212345678|0311112222|dialing|S|CTI disconnect|")});
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0311112222");
     EXPECT_EQ(commandLog(), Vec{"0212345678 DIAL => [GuestPhone:0311112222]"});
     EXPECT_EQ(connectAttempts(), 0u);
-    EXPECT_EQ(lib.config.CallState, "2");
+    EXPECT_EQ(lib.user.CallState, "2");
 
     t.clearRecords();
     PICK_UP(link, "0311112222");
@@ -108,47 +108,21 @@ TEST_F(Call, LinkDownIsReportedAfterStoringWithoutReconnecting) {
 TEST_F(Call, UnknownSubCodeHasNoActionWordAndTheNumberIsNotTrimmed) {
     EXPECT_TRUE(SendCall(link, "X", " 0311112222 "));
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0026|X|0212345678| 0311112222 |")});
-    EXPECT_EQ(lib.config.CallState, "1");
+    EXPECT_EQ(lib.user.CallState, "1");
 
     takeLinkDown();
     EXPECT_FALSE(SendCall(link, "r", "0311112222"));
     EXPECT_EQ(t.events(), Vec{Smsg("call|fail|0212345678|0311112222||S|CTI disconnect|")});
 }
 
-TEST_F(Call, FailedSendReportsTheCallThatWasBeingMade) {
-    // The failed send reconnects; on the disconnect event the host hangs up,
-    // which empties GUEST_PHONE while the dial is still reporting.
-    t.host.onCallback = [this](const std::string& text) {
-        if (text == Smsg("conn|disconnect||")) HANG_UP(link, "");
-    };
+TEST_F(Call, FailedSendReportsTheCallThenTheLinkIsMadeAgain) {
+    t.clock.advance(60);
     t.socket.refuseSend = true;
-    DIAL(link, "0311112222");
-    EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("call|fail|0212345678||hangup|S|CTI disconnect|"),
-                               Smsg("call|fail|0212345678|0311112222|dialing|S|Except CTI SEND|")}));
-    EXPECT_EQ(lib.config.GUEST_PHONE, "");
-}
-
-TEST_F(Call, HostMayDialFromItsLoginCallback) {
-    t.host.onCallback = [this](const std::string& text) {
-        if (text.rfind(Smsg("login|success|"), 0) == 0) DIAL(link, "0311112222");
-    };
-    // The event the server's LOGIN answer produces.
-    NotifyHost(lib, "login|success|0212345678|http://web.example/|");
-    EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0024|R|0212345678|0311112222|")});
-    EXPECT_EQ(t.events(), Vec{Smsg("login|success|0212345678|http://web.example/|")});
-    EXPECT_EQ(lib.config.CallState, "1");
-}
-
-TEST_F(Call, HostMayDialAgainFromTheFailureOfABlankDial) {
-    int retries = 0;
-    t.host.onCallback = [&](const std::string& text) {
-        if (text.rfind(Smsg("call|fail|"), 0) == 0 && retries++ == 0) DIAL(link, "0311112222");
-    };
-    DIAL(link, "");
-    EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0024|R|0212345678|0311112222|")});
+    t.call([&] { DIAL(link, "0311112222"); });
+    EXPECT_EQ(t.events(), (Vec{Smsg("call|fail|0212345678|0311112222|dialing|S|Except CTI SEND|"),
+                               Smsg("conn|disconnect||")}));
     EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
-    // Own alert, then the event's alert, raised after the nested dial returned.
-    EXPECT_EQ(t.alerts(), (Vec{"call Dialing Fail=>Input Phone Number", "call=>dialing"}));
+    EXPECT_EQ(lib.user.CallState, "");
 }
 
 }  // namespace

@@ -17,14 +17,14 @@ TEST_F(Record, OnlyAConnectedCallCanBeRecordedAndThatIsCheckedFirst) {
         t.clearRecords();
         alertsAtEachEvent.clear();
         watchAlertOrder();
-        lib.config.CallState = state;
+        lib.user.CallState = state;
         CALL_RECORD(link, "  ");
         EXPECT_EQ(t.events(), Vec{Smsg("call_record|fail|Does not calling|")}) << state;
         EXPECT_EQ(alertsAtEachEvent, std::vector<std::size_t>{1});
         EXPECT_EQ(t.alerts().front(), "call record=>Does not calling");
         EXPECT_EQ(t.desktop.alerts.front().durationMs, 500);
         EXPECT_TRUE(t.socket.packets.empty());
-        EXPECT_EQ(lib.config.CallState, state);
+        EXPECT_EQ(lib.user.CallState, state);
     }
 }
 
@@ -36,7 +36,7 @@ TEST_F(Record, DialAloneIsNotACallInProgress) {
 }
 
 TEST_F(Record, BlankNumberIsRefused) {
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     for (const std::string number : {"", " \t "}) {
         t.clearRecords();
         CALL_RECORD(link, number);
@@ -47,28 +47,28 @@ TEST_F(Record, BlankNumberIsRefused) {
 }
 
 TEST_F(Record, SendsTheTrimmedNumberAndChangesNothing) {
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     CALL_RECORD(link, " 0311112222 ");
     const std::string packet = "|LINK|RECORD    |R|0024|R|0212345678|0311112222|";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
     EXPECT_EQ(commandLog(), (Vec{"CALL_RECORD", "0212345678 CTI SEND => " + packet}));
-    EXPECT_EQ(lib.config.CallState, "2");
+    EXPECT_EQ(lib.user.CallState, "2");
     EXPECT_TRUE(t.ini.writes.empty());
     EXPECT_TRUE(t.events().empty());
 }
 
 TEST_F(Record, FailuresSpellTheirSubjectsDifferently) {
     takeLinkDown();
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     CALL_RECORD(link, "0311112222");
     EXPECT_EQ(t.events(), Vec{Smsg("record|fail|0212345678|disconnect|")});
     EXPECT_EQ(connectAttempts(), 0u);
 
     t.startConnected();
-    lib.config.CallState = "2";
+    lib.user.CallState = "2";
     t.socket.refuseSend = true;
     CALL_RECORD(link, "0311112222");
-    EXPECT_EQ(t.events().back(), Smsg("call record|fail|0212345678|0311112222|Except CTI SEND|"));
+    EXPECT_EQ(t.events().front(), Smsg("call record|fail|0212345678|0311112222|Except CTI SEND|"));
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(Sms, LinkDownIsReportedAfterBothLogLinesWithoutReconnecting) {
 TEST_F(Sms, FailedSendNamesOwnAndCalledNumber) {
     t.socket.refuseSend = true;
     SMS_INSTANT(link, "01012345678", "hello");
-    EXPECT_EQ(t.events().back(), Smsg("sms|fail|0212345678|01012345678|instant|Except CTI SEND|"));
+    EXPECT_EQ(t.events().front(), Smsg("sms|fail|0212345678|01012345678|instant|Except CTI SEND|"));
 }
 
 TEST_F(Sms, AcknowledgementOfAReceivedMessage) {

@@ -19,7 +19,7 @@ class CommandGet : public ::testing::Test {
 protected:
     void SetUp() override {
         t.startConnected("0212345678");
-        t.lib.config.CallState = "L";
+        t.lib.user.CallState = "L";
     }
     void Run(const std::string& query) { HTTPServerCommandGet(t.web, ParseFormText(query)); }
 
@@ -41,7 +41,7 @@ TEST_F(CommandGet, ClickToCallSendsTheCallAndTellsTheHost) {
     EXPECT_EQ(t.socket.packets, Lines{"|LINK|CALL      |R|0025|R|0212345678|01098765432|\r\n"});
     EXPECT_EQ(t.events(), Lines{"|SMSG|call|success|0212345678|01098765432|guestphone|S||"});
     EXPECT_EQ(t.alerts(), Lines{"Request[ClickToCall-Web]=>01098765432"});
-    EXPECT_EQ(t.lib.config.CallState, "1");
+    EXPECT_EQ(t.lib.user.CallState, "1");
     EXPECT_EQ(t.lib.config.GUEST_PHONE, "01098765432");
     EXPECT_EQ(t.logLines(), (Lines{
         "0212345678 HTTP READ => KIND=CS\r\nPHONE_NO=0212345678\r\nGUEST_PHONE=01098765432\r\n",
@@ -66,32 +66,30 @@ TEST_F(CommandGet, ClickToCallThatCannotBeSentReportsTheFailureOnly) {
     for (const Case& one : cases) {
         t.startConnected("0212345678");
         one.breakLink();
-        t.lib.config.CallState = "L";  // as if the state had not been cleared yet
+        t.lib.user.CallState = "L";  // as if the state had not been cleared yet
         t.clearRecords();
         Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101");
         Lines callEvents;
         for (const std::string& event : t.events())
             if (event.rfind("|SMSG|call|", 0) == 0) callEvents.push_back(event);
         EXPECT_EQ(callEvents, Lines{one.failure});
-        EXPECT_EQ(t.alerts(), Lines{"call=>0212345678"});
-        EXPECT_NE(t.lib.config.CallState, "1");
+        EXPECT_EQ(t.alerts().front(), "call=>0212345678");
+        EXPECT_NE(t.lib.user.CallState, "1");
         t.socket.refuseSend = false;
     }
 }
 
-TEST_F(CommandGet, NotSignedInOnlyAlertsAndClearsFinished) {
-    t.lib.config.CallState.clear();
-    t.lib.Finished = true;
+TEST_F(CommandGet, NotSignedInOnlyAlerts) {
+    t.lib.user.CallState.clear();
     t.lib.config.GUEST_PHONE = "0101111222";
     Run("KIND=CS&PHONE_NO=0299999999&GUEST_PHONE=0101");
     EXPECT_EQ(t.alerts(), Lines{"HTTP Fail=>" + kLoginFirst});
     EXPECT_EQ(t.desktop.alerts[0].durationMs, 1000);  // figure 5 + POPUP_SHOW_TIME 5
     EXPECT_TRUE(t.events().empty());
     EXPECT_TRUE(t.socket.packets.empty());
-    EXPECT_FALSE(t.lib.Finished);
     EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678");
     EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222");
-    EXPECT_EQ(t.lib.config.CallState, "");
+    EXPECT_EQ(t.lib.user.CallState, "");
     // Only the first "HTTP READ" line: a refused request stops before the last.
     ASSERT_EQ(t.logLines().size(), 2u);
     EXPECT_EQ(t.logLines()[1].rfind("0212345678 POPUP_INFO => [Time(ms):1000]HTTP Fail=>", 0), 0u);
@@ -125,7 +123,7 @@ TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
         EXPECT_TRUE(t.socket.packets.empty()) << one.query;
         EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678") << one.query;
         EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222") << one.query;
-        EXPECT_EQ(t.lib.config.CallState, "L") << one.query;
+        EXPECT_EQ(t.lib.user.CallState, "L") << one.query;
     }
     EXPECT_EQ(t.logTexts("HTTP READ").back(), "[SI:SMS Information]Refused:Invalid SMS Message");
 }
@@ -143,7 +141,7 @@ TEST_F(CommandGet, SmsSendLeavesTheMessageOutAndSmsInformationCarriesIt) {
                                    " / GUEST_PHONE:0101 / SMS_MSG:\xB0\xA1 | x");
     EXPECT_TRUE(t.alerts().empty());
     EXPECT_TRUE(t.socket.packets.empty());
-    EXPECT_EQ(t.lib.config.CallState, "L");
+    EXPECT_EQ(t.lib.user.CallState, "L");
 }
 
 TEST_F(CommandGet, OtherCodesAreOnlyLogged) {
@@ -165,24 +163,14 @@ TEST_F(CommandGet, TheSignedInNumberCallsAndTheGuestNumberIsTakenUntrimmed) {
     EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101 ");
 }
 
-TEST_F(CommandGet, TheRequestKeepsItsNumbersWhileOtherEventsRun) {
-    // The host's callback clears GUEST_PHONE; the alert and the last log
-    // line still show the request's.
-    t.host.onCallback = [&](const std::string&) { t.lib.config.GUEST_PHONE.clear(); };
-    Run("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101");
-    EXPECT_EQ(t.alerts(), Lines{"Request[ClickToCall-Web]=>0101"});
-    EXPECT_EQ(t.logLines().back(),
-              "0212345678 HTTP READ => [CS:CALL SEND Request]PHONE_NO:0212345678 / GUEST_PHONE:0101 / SMS_MSG:");
-}
-
 TEST(RunCommandGet, TurnsAnErrorIntoItsMessage) {
     testing::TestLibrary t;
     t.startConnected();
-    t.lib.config.CallState = "L";
-    t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
-    const Parameters request = ParseFormText("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2");
-    EXPECT_EQ(RunCommandGet(t.web, request).reason(), "host failed");
-    t.host.onCallback = nullptr;
+    t.lib.user.CallState = "L";
+    t.socket.throwOnSend = true;
+    const Parameters request = ParseFormText("KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2");
+    EXPECT_EQ(RunCommandGet(t.web, request).reason(), "socket failed");
+    t.socket.throwOnSend = false;
     EXPECT_TRUE(RunCommandGet(t.web, request));
 }
 
@@ -193,7 +181,7 @@ protected:
     void SetUp() override {
         t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com");
         CommandGet::SetUp();
-        t.lib.config.WebPopupUrl = "http://127.0.0.1:8080/veltrane/";
+        t.lib.user.WebPopupUrl = "http://127.0.0.1:8080/veltrane/";
     }
     static CommandRequest Request(const char* method, RequestSource source, const std::string& query) {
         return {method, std::move(source), ParseFormText(query)};
@@ -225,7 +213,7 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
     };
     for (const Case& one : cases) {
         t.clearRecords();
-        t.lib.config.CallState = "L";
+        t.lib.user.CallState = "L";
         t.lib.config.GUEST_PHONE = "0101111222";
         const CommandAnswer answer = ServeCommand(t.web, Request("POST", one.source, call));
         EXPECT_EQ(answer.kind, one.kind) << one.logged;
@@ -240,7 +228,7 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         EXPECT_TRUE(t.events().empty());
         EXPECT_TRUE(t.alerts().empty());
         EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222");
-        EXPECT_EQ(t.lib.config.CallState, "L");
+        EXPECT_EQ(t.lib.user.CallState, "L");
     }
 }
 
@@ -267,7 +255,7 @@ TEST_F(ServeCommandTest, OnlyAnAllowedOriginGetsAPreflightAnswer) {
 }
 
 TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
-    t.lib.config.WebPopupUrl.clear();
+    t.lib.user.WebPopupUrl.clear();
     EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("http://127.0.0.1:8080"), call)).kind,
               CommandAnswer::Kind::Forbidden);
     EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
@@ -275,10 +263,10 @@ TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
 }
 
 TEST_F(ServeCommandTest, AHandlerErrorBecomesTheErrorAnswer) {
-    t.host.onCallback = [](const std::string&) { throw std::runtime_error("host failed"); };
-    const CommandAnswer answer = ServeCommand(t.web, Request("GET", {}, "KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=2"));
+    t.socket.throwOnSend = true;
+    const CommandAnswer answer = ServeCommand(t.web, Request("GET", {}, "KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2"));
     EXPECT_EQ(answer.kind, CommandAnswer::Kind::Error);
-    EXPECT_EQ(answer.error, "host failed");
+    EXPECT_EQ(answer.error, "socket failed");
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class LibrarySinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         t.startConnected("0212345678");
-        t.lib.config.CallState = "L";
+        t.lib.user.CallState = "L";
     }
     // Hands the request over; the answers it gets are kept in `answers`.
     void Handle(const std::string& query) {

@@ -14,7 +14,7 @@ class WebRequest : public ::testing::Test {
 protected:
     void SetUp() override {
         t.startConnected("0212345678");
-        t.lib.config.WebPopupUrl = "http://svc.example/popup.asp";
+        t.lib.user.WebPopupUrl = "http://svc.example/popup.asp";
     }
     testing::TestLibrary t;
 };
@@ -124,7 +124,7 @@ TEST_F(WebRequest, OnlyWebAddressesGoToTheDefaultBrowser) {
     for (const auto& [address, opened] : addresses) {
         SCOPED_TRACE(address);
         t.clearRecords();
-        t.lib.config.WebPopupUrl = address;
+        t.lib.user.WebPopupUrl = address;
         WEB_REQUEST(t.web, "CL", "", "", "");
         // Internet Explorer is tried whatever the address, as it always was.
         EXPECT_EQ(t.browser.posts.size(), 1u);
@@ -199,7 +199,7 @@ TEST_F(WebRequest, DllStartRemovesItsOwnPagesAndThoseLeftBehind) {
 }
 
 TEST_F(WebRequest, BeforeLoginTheFormGoesToAnEmptyAddress) {
-    t.lib.config.WebPopupUrl.clear();
+    t.lib.user.WebPopupUrl.clear();
     WEB_REQUEST(t.web, "CL", "", "", "");
     EXPECT_EQ(t.browser.posts.at(0).first, "");
 }
