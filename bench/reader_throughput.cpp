@@ -29,6 +29,7 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Tri
     bool write(const std::string&, const std::string&, const std::string&, const std::string&) override { return true; }
     bool createFolders(const std::string&) override { return true; }
     bool appendToFile(const std::string&, std::string_view bytes) override { logged += bytes.size(); return true; }
+    void closeFiles() override {}
     Outcome callback(const std::string&) override {
         ++events;
         return {};
@@ -44,6 +45,8 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Tri
     void close() override {}
     SocketState state() const override { return SocketState::Connected; }
     bool send(std::string_view) override { return true; }
+    void holdReading(bool) override {}
+    void batchSends(bool) override {}
     std::string remoteAddress() const override { return "127.0.0.1"; }
     std::int32_t remotePort() const override { return 2209; }
     bool listening() const override { return true; }

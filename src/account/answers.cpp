@@ -14,7 +14,7 @@ namespace {
 void Certify(Library& lib, const std::string& phoneNo) {
     lib.config.MAC_ADDR = Trim(lib.CurrentMac);
     lib.config.REG_PHONE = phoneNo;
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
 }
 }  // namespace
 
@@ -31,7 +31,7 @@ void OnNumber(cti::Link& link, const cti::Answer& a) {
                                                "Expiration of the Service"};
         detail = cti::DetailFor(*code, failures);
         lib.config.REG_PHONE.clear();
-        SaveUserSettingsLogged(lib);
+        SaveUserSettingsSoon(lib);
     } else if (*code == 1) {
         detail = "create number";
     } else if (*code == 2) {

@@ -36,7 +36,7 @@ void PC_LOGIN(cti::Link& link, const std::string& phone, const std::string& logi
     c.PHONE_NO = Trim(phone);
     lib.user.LoginId = Trim(loginId);
     lib.user.LoginPassword = Trim(password);
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
     // The password never goes into the log file.
     WriteLog(lib, "PC_LOGIN", "[Phone:" + c.PHONE_NO + "]" + lib.user.LoginId + " / ********");
     SendLogin(link, lib.user.LoginId, lib.user.LoginPassword);

@@ -36,7 +36,7 @@ void CERTIFICATION_NO(cti::Link& link, const std::string& phone) {
     const std::string number = phone;
     lib.config.REG_PHONE = number;
     lib.config.PHONE_NO = number;
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
     WriteLog(lib, "CERTIFICATION_NO", "[Phone:" + number + "]");
     SendNumber(link, number, lib.CurrentMac);
 }
@@ -95,7 +95,7 @@ void CERTIFICATION_OTHER(cti::Link& link) {
     c.REG_PHONE.clear();
     c.MAC_ADDR.clear();
     c.PHONE_NO.clear();
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
     // The start-up line's layout, so both read alike in the log.
     WriteLog(lib, "CERTIFICATION_OTHER",
              "[RegPhone:" + c.REG_PHONE + "]" + Trim(c.MAC_ADDR) + ":" + Trim(lib.CurrentMac));

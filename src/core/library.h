@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/config_info.h"
 #include "core/outbox.h"
@@ -23,6 +24,9 @@ struct Library {
     std::string CurrentMac;
     bool Started = false;
     Outbox outbox;
+    // config_user.ini: a save asked for in this turn, and what was written last.
+    bool userSettingsDue = false;
+    std::vector<std::string> userSettingsWritten;
 };
 
 }  // namespace veltrane

@@ -100,7 +100,9 @@ void ReportStartFailure(Library& lib, const std::string& basePath, const std::st
     lib.os.host.findHostWindow(windowTitle);
     WriteLog(lib, "DLL_START except", reason);
     NotifyHost(lib, "dllstart", "fail", {reason});
-    DeliverHostEvents(lib);  // no owner thread will do it
+    // No owner thread will end a turn.
+    DeliverHostEvents(lib);
+    lib.os.files.closeFiles();
 }
 
 void HTTPServerRetryTimer(Library& lib) {
@@ -118,11 +120,12 @@ void DLL_FINISH(Library& lib, LifecycleSteps& steps) {
     if (steps.stopLink()) WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
     lib.os.httpServerRetry.stop();
     lib.os.httpServer.stop();
-    SaveUserSettingsLogged(lib);
+    if (const Outcome saved = SaveUserSettings(lib); !saved) WriteLog(lib, "SaveUserSettings", saved.reason());
     WriteLog(lib, "DLL_FINISH", "End");
     NotifyHost(lib, "dllfinish", "success", {""});
     // The process ends within this turn: the host hears everything first.
     DeliverHostEvents(lib);
+    lib.os.files.closeFiles();
     lib.os.system.endProcess(1);
 }
 

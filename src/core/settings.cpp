@@ -75,18 +75,34 @@ std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& sett
     return setting.text != nullptr ? config.*setting.text : std::to_string(config.*setting.number);
 }
 
+namespace {
+std::vector<std::string> UserSettingValues(const TCONFIG_INFO& c) {
+    std::vector<std::string> values;
+    for (const UserSetting& setting : kUserSettings) values.push_back(OneLine(UserSettingValue(c, setting)));
+    return values;
+}
+}  // namespace
+
 Outcome SaveUserSettings(Library& lib) {
     const TCONFIG_INFO& c = lib.config;
     const std::string user = UserFile(lib);
     const Outcome failure = Outcome::Failure("Unable to write to " + user);
+    lib.userSettingsDue = false;
+    lib.userSettingsWritten.clear();
     if (!lib.os.files.createFolders(c.BasePath)) return failure;
-    for (const UserSetting& setting : kUserSettings)
-        if (!lib.os.ini.write(user, setting.section, setting.key, OneLine(UserSettingValue(c, setting))))
-            return failure;
+    const std::vector<std::string> values = UserSettingValues(c);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!lib.os.ini.write(user, kUserSettings[i].section, kUserSettings[i].key, values[i])) return failure;
+    lib.userSettingsWritten = values;
     return {};
 }
 
-void SaveUserSettingsLogged(Library& lib) {
+void SaveUserSettingsSoon(Library& lib) { lib.userSettingsDue = true; }
+
+void SaveScheduledUserSettings(Library& lib) {
+    if (!lib.userSettingsDue) return;
+    lib.userSettingsDue = false;
+    if (UserSettingValues(lib.config) == lib.userSettingsWritten) return;
     if (const Outcome saved = SaveUserSettings(lib); !saved) WriteLog(lib, "SaveUserSettings", saved.reason());
 }
 

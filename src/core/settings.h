@@ -45,12 +45,16 @@ std::string UserSettingValue(const TCONFIG_INFO& config, const UserSetting& sett
 // (an alert and a text for the callback); the start goes on without a link.
 void LoadSettings(Library& lib);
 
-// Writes the keys of config_user.ini (kUserSettings), creating the base
+// Writes the keys of config_user.ini (kUserSettings) now, creating the base
 // folder. Stops at the first key that cannot be written and fails with
 // "Unable to write to <file>".
 Outcome SaveUserSettings(Library& lib);
 
-// For callers that cannot do anything about a failed save: logs it.
-void SaveUserSettingsLogged(Library& lib);
+// After a change of the record: the keys are written at the end of the
+// owner thread's turn, once however many changes it made, and only when
+// they differ from what was written last. A failure is logged then.
+void SaveUserSettingsSoon(Library& lib);
+// The end of the turn: writes what SaveUserSettingsSoon asked for.
+void SaveScheduledUserSettings(Library& lib);
 
 }  // namespace veltrane

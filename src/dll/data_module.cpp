@@ -15,6 +15,7 @@ constexpr UINT_PTR kConnectPauseId = 2;
 constexpr UINT_PTR kHttpServerRetryId = 3;
 constexpr UINT_PTR kPageCleanupId = 4;
 constexpr UINT kLinkWorkMessage = WM_APP + 3;
+constexpr UINT_PTR kLinkWorkTimerId = 5;
 
 HIMAGELIST MakeImageList() {
     HIMAGELIST images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 1, 0);
@@ -31,7 +32,7 @@ TDM_DLL::TDM_DLL()
       Alert(ImageList.get()),
       TimerConn(window_, kTimerConnId, [this] { cti::TimerConnTimer(session_.link); }),
       ConnectPause(window_, kConnectPauseId, [this] { cti::ConnectPauseTimer(session_.link); }),
-      LinkWork(window_, kLinkWorkMessage, [this] { cti::LinkWork(session_.link); }),
+      LinkWork(window_, kLinkWorkMessage, kLinkWorkTimerId, [this] { cti::LinkWork(session_.link); }),
       HTTPServerRetry(window_, kHttpServerRetryId, [this] { HTTPServerRetryTimer(session_.lib); }),
       CTISocket(window_, *this),
       PageCleanup(window_, kPageCleanupId, [this] { web::PageCleanupTimer(session_.web); }),

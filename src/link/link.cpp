@@ -165,15 +165,34 @@ void LogPacket(Library& lib, const ReceivedPacket& packet) {
                  "\rMsgSize:" + packet.length + "\rMsgBody:" + frame.body);
 }
 
-// Logs each packet received and hands it up, in the order they came.
-void HandUpReceived(Link& link) {
-    while (!link.received.empty()) {
+// Logs each packet received and hands it up, in the order they came: a
+// turn's worth, unless `all`. What is left waits for the link's next turn,
+// with the socket holding what the server sends meanwhile, so that a flood
+// never keeps the host's own messages waiting long.
+void HandUpReceived(Link& link, bool all) {
+    Library& lib = link.lib;
+    if (link.received.empty()) {
+        lib.os.socket.holdReading(false);
+        return;
+    }
+    // What the handlers send back (the acknowledgements of received SMS)
+    // goes out in one write at the end.
+    lib.os.socket.batchSends(true);
+    const std::int64_t started = lib.os.clock.elapsedMs();
+    for (int handed = 0; !link.received.empty(); ++handed) {
+        if (!all && (handed == kPacketsPerTurn || lib.os.clock.elapsedMs() - started >= kMillisecondsPerTurn)) {
+            lib.os.socket.holdReading(true);
+            lib.os.linkWork.request();
+            break;
+        }
         ReceivedPacket packet = std::move(link.received.front());
         link.received.pop_front();
-        LogPacket(link.lib, packet);
+        LogPacket(lib, packet);
         // A link check's answer only renews the link.
         if (packet.frame && Trim(packet.frame->kind) != "CONNCT") link.events.packet(*packet.frame);
     }
+    lib.os.socket.batchSends(false);
+    if (link.received.empty()) lib.os.socket.holdReading(false);
 }
 
 // Takes what the reader cuts out of the bytes received.
@@ -315,7 +334,10 @@ void SendFailed(Link& link) {
 }
 
 void LinkWork(Link& link) {
-    if (link.state == LinkState::Broken) link.lib.os.socket.close();
+    if (link.state == LinkState::Broken)
+        link.lib.os.socket.close();
+    else
+        HandUpReceived(link, false);
 }
 
 void ConnectPauseTimer(Link& link) {
@@ -339,7 +361,7 @@ void CTISocketConnect(Link& link) {
     link.events.connected();  // signs in again, when the user was signed in
     if (IsConnected(link)) lib.os.timerConn.start(TimerConnInterval(lib.config));
     RenewSilenceMoment(link);
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
 }
 
 void CTISocketDisconnect(Link& link) {
@@ -347,7 +369,7 @@ void CTISocketDisconnect(Link& link) {
     const LinkState was = link.state;
     if (!HasSocket(was) && was != LinkState::Stopped) return;  // no socket of ours
     // What came before the close is handled before it.
-    HandUpReceived(link);
+    HandUpReceived(link, true);
     link.reader.reset();
     const bool failed = was != LinkState::Stopped && AttemptFailed(link);
     if (failed) ++link.failures;
@@ -372,7 +394,7 @@ void CTISocketDisconnect(Link& link) {
 void CTISocketRead(Link& link, std::string_view bytes) {
     LinkSink sink(link);
     link.reader.read(bytes, sink);
-    HandUpReceived(link);
+    HandUpReceived(link, false);
 }
 
 void CTISocketError(Link& link, int errorKind, int errorCode) {

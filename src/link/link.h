@@ -108,6 +108,10 @@ inline constexpr std::int64_t kSettledMs = 60000;
 inline constexpr std::int32_t kFirstPauseMs = 500;
 inline constexpr std::int32_t kLongestPauseMs = 30000;
 inline constexpr const char* kLinkCheckUnanswered = "conn|disconnect|link check unanswered|";  // a host event
+// What one turn of the owner thread hands up of the packets received, at
+// most; the rest waits for the link's next turn (Platform::linkWork).
+inline constexpr int kPacketsPerTurn = 256;
+inline constexpr std::int64_t kMillisecondsPerTurn = 8;
 
 inline bool IsConnected(const Link& link) { return link.state == LinkState::Connected; }
 
@@ -143,7 +147,8 @@ void CTISocketTlsFailure(Link& link, std::string_view reason);
 void TimerConnTimer(Link& link);
 // The pause before a new attempt (or a retry after giving up) is over.
 void ConnectPauseTimer(Link& link);
-// The link's own turn (Platform::linkWork).
+// The link's own turn (Platform::linkWork): closes a connection a send
+// broke, or hands up the next turn's worth of packets.
 void LinkWork(Link& link);
 
 void SendLinkCheck(Link& link);

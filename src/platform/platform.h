@@ -46,8 +46,14 @@ public:
     virtual ~FileSystem() = default;
     // Creates a folder and its missing parents; true when it exists afterwards.
     virtual bool createFolders(const std::string& path) = 0;
-    // Opens (or creates), appends, closes. False when nothing could be written.
+    // Appends to the file, creating it when missing: the bytes are the
+    // file's at once, nothing is kept back in the process. The file may stay
+    // open for more until closeFiles(). False when nothing could be written.
     virtual bool appendToFile(const std::string& path, std::string_view bytes) = 0;
+    // Closes what appendToFile kept open. Called at the end of every turn of
+    // the owner thread, so that between turns other programs can read, move
+    // or delete the files as if each line had been written alone.
+    virtual void closeFiles() = 0;
 };
 
 // The host program: its callback and its window. Both calls fail, with the
@@ -89,7 +95,9 @@ public:
 };
 
 // Work the owner thread does in a turn of its own, soon after the one that
-// asks for it. Asking again before it has run asks for one run only.
+// asks for it, and after what the host's own message loop has waiting
+// (its input, painting and timers). Asking again before it has run asks for
+// one run only.
 class Trigger {
 public:
     virtual ~Trigger() = default;
@@ -118,6 +126,14 @@ public:
     // when the socket can write again. False when they were not taken: the
     // connection is then of no further use, and no event says so.
     virtual bool send(std::string_view bytes) = 0;
+    // While held, what the server sends stays with the socket (TCP slows the
+    // server down) and a close by the server is not reported; letting go
+    // reads on and reports it, each in a turn of its own.
+    virtual void holdReading(bool hold) = 0;
+    // While batching, what is sent waits, whole packets in order, and goes
+    // out in one write when batching ends; a failure of that write is
+    // reported as an error event, in a turn of its own.
+    virtual void batchSends(bool batch) = 0;
     virtual std::string remoteAddress() const = 0;  // dotted decimal
     virtual std::int32_t remotePort() const = 0;    // 0 when unknown
 };

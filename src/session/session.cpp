@@ -3,6 +3,7 @@
 #include "account/login.h"
 #include "core/log.h"
 #include "core/notify.h"
+#include "core/settings.h"
 #include "session/dispatch.h"
 #include "telephony/call.h"
 #include "web/default_browser.h"
@@ -17,7 +18,13 @@ void Session::start(const std::string& basePath, const std::string& windowTitle)
 
 void Session::finish() { DLL_FINISH(lib, *this); }
 
-void Session::endTurn() { DeliverHostEvents(lib); }
+// The settings are written before the host hears of what changed them; the
+// log lines are the file's as they are written, and it is closed last.
+void Session::endTurn() {
+    SaveScheduledUserSettings(lib);
+    DeliverHostEvents(lib);
+    lib.os.files.closeFiles();
+}
 
 void Session::removeLeftoverPages() { web::RemovePageFiles(web); }
 

@@ -24,7 +24,7 @@ public:
     void start(const std::string& basePath, const std::string& windowTitle);
     void finish();
     // The owner thread's turn is over and the library's state is whole:
-    // the host hears what happened.
+    // the settings are saved and the host hears what happened.
     void endTurn();
 
 private:

@@ -23,7 +23,7 @@ void KeepGuestAndCall(cti::Link& link, const std::string& number, const char* lo
     Library& lib = link.lib;
     const std::string guest = Trim(number);
     lib.config.GUEST_PHONE = guest;
-    SaveUserSettingsLogged(lib);
+    SaveUserSettingsSoon(lib);
     WriteLog(lib, logName, "[GuestPhone:" + guest + "]");
     SendCall(link, subCode, guest);
 }

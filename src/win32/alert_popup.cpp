@@ -16,6 +16,7 @@ constexpr UINT kFadeOutStepMs = 100;
 constexpr UINT kPointerCheckMs = 200;
 constexpr int kFontHeight = 12;
 constexpr wchar_t kFontFace[] = L"\uAD74\uB9BC";  // Gulim
+constexpr UINT kShowLatest = WM_APP + 1;
 
 HFONT MakeFont(int weight) {
     return ::CreateFontW(-kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -45,8 +46,16 @@ AlertPopup::AlertPopup(HIMAGELIST images)
 
 void AlertPopup::showAlert(const AlertContent& alert) {
     if (!window_) return;
-    close();
     content_ = alert;
+    if (showing_) return;
+    showing_ = ::PostMessageW(window_.get(), kShowLatest, 0, 0) != FALSE;
+    if (!showing_) showLatest();
+}
+
+void AlertPopup::showLatest() {
+    showing_ = false;
+    close();
+    const AlertContent& alert = content_;
     const ScreenRect at = AlertRect(WorkArea(), alert.tall);
     ::SetWindowTextA(window_.get(), alert.header.c_str());
     setAlpha(0);
@@ -168,6 +177,9 @@ LRESULT AlertPopup::handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         if (::PtInRect(&button, at)) close();
         return 0;
     }
+    case kShowLatest:
+        showLatest();
+        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;

@@ -1,6 +1,8 @@
 // The desktop alert: a topmost popup that never takes the focus, fades in at
 // the bottom-right of the work area, stays for its time, and fades out once
-// the mouse pointer is not on it.
+// the mouse pointer is not on it. Each alert replaces the one before; of
+// alerts raised in a row, only the latest reaches the screen, when the
+// message loop next runs.
 #pragma once
 
 #include "platform/platform.h"
@@ -22,6 +24,7 @@ private:
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void showLatest();
     void onTimer(UINT_PTR id);
     void paint(HDC dc);
     void setAlpha(int step);
@@ -33,6 +36,7 @@ private:
     winsupport::UniqueGdiObject messageFont_;
     winsupport::UniqueWindow window_;
     AlertContent content_;
+    bool showing_ = false;  // content_ goes on screen when the posted message comes
     Phase phase_ = Phase::Hidden;
     int fadeStep_ = 0;
 };

@@ -92,7 +92,7 @@ bool WinsockCtiSocket::connectTo(const in_addr& address) {
 
 void WinsockCtiSocket::closeQuietly() {
     // close_notify, unless it would cut into records still waiting to go out.
-    if (tls_ && state_ == SocketState::Connected && outgoing_.empty()) {
+    if (tls_ && state_ == SocketState::Connected && sentOut_ == outgoing_.size()) {
         const std::string notify = tls_->closeNotify();
         if (!notify.empty()) ::send(socket_.get(), notify.data(), static_cast<int>(notify.size()), 0);
     }
@@ -104,7 +104,31 @@ void WinsockCtiSocket::closeQuietly() {
     }
     socket_.reset();
     outgoing_.clear();
+    sentOut_ = 0;
+    held_ = readWaiting_ = closeWaiting_ = batching_ = false;
     state_ = SocketState::Closed;
+}
+
+void WinsockCtiSocket::batchSends(bool batch) {
+    if (batch == batching_) return;
+    batching_ = batch;
+    // A failure is found again, and reported, by the next FD_WRITE's flush.
+    if (!batch && flush() != 0) postEvent(FD_WRITE);
+}
+
+void WinsockCtiSocket::holdReading(bool hold) {
+    if (hold == held_) return;
+    held_ = hold;
+    if (hold) return;
+    if (closeWaiting_)
+        postEvent(FD_CLOSE);
+    else if (readWaiting_)
+        postEvent(FD_READ);
+    readWaiting_ = closeWaiting_ = false;
+}
+
+void WinsockCtiSocket::postEvent(WORD event) {
+    ::PostMessageW(owner_.handle(), message_, static_cast<WPARAM>(socket_.get()), WSAMAKESELECTREPLY(event, 0));
 }
 
 void WinsockCtiSocket::close() {
@@ -116,26 +140,35 @@ void WinsockCtiSocket::close() {
 
 bool WinsockCtiSocket::send(std::string_view bytes) {
     if (state_ != SocketState::Connected) return false;
-    if (outgoing_.size() + bytes.size() > kMaxOutgoing) return false;
+    if (outgoing_.size() - sentOut_ + bytes.size() > kMaxOutgoing) return false;
     // A packet goes into the queue whole, as plain bytes or as its records.
     if (tls_ && !tls_->seal(bytes, outgoing_)) return false;
     if (!tls_) outgoing_.append(bytes);
+    if (batching_) return true;
     // A failure is the caller's to handle: nothing is reported from in here.
     return flush() == 0;
 }
 
 int WinsockCtiSocket::flush() {
-    while (!outgoing_.empty() && socket_) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(outgoing_.size(), 1u << 20));
-        const int sent = ::send(socket_.get(), outgoing_.data(), chunk, 0);
+    int failure = 0;
+    while (sentOut_ < outgoing_.size() && socket_) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(outgoing_.size() - sentOut_, 1u << 20));
+        const int sent = ::send(socket_.get(), outgoing_.data() + sentOut_, chunk, 0);
         if (sent > 0) {
-            outgoing_.erase(0, static_cast<std::size_t>(sent));
+            sentOut_ += static_cast<std::size_t>(sent);
             continue;
         }
         const int error = ::WSAGetLastError();
-        return error == WSAEWOULDBLOCK ? 0 : error;  // the rest goes out on FD_WRITE
+        if (error != WSAEWOULDBLOCK) failure = error;  // else the rest goes out on FD_WRITE
+        break;
     }
-    return 0;
+    // What went out is dropped now and then, not on every send: a server
+    // that reads slowly must not cost a copy of the whole queue per packet.
+    if (sentOut_ == outgoing_.size() || sentOut_ > outgoing_.size() / 2) {
+        outgoing_.erase(0, sentOut_);
+        sentOut_ = 0;
+    }
+    return failure;
 }
 
 void WinsockCtiSocket::fail(int errorKind, int errorCode) {
@@ -195,6 +228,10 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
             fail(eeReceive, error);
             return;
         }
+        if (held_) {
+            readWaiting_ = true;  // read on once let go: until then TCP holds it
+            return;
+        }
         const Received received = receive();
         if (!received.bytes.empty() && !deliver(received.bytes)) return;
         if (received.error != 0) fail(eeReceive, received.error);
@@ -203,28 +240,48 @@ void WinsockCtiSocket::onSocketEvent(WORD event, WORD error) {
     case FD_WRITE:
         if (const int failure = flush(); failure != 0) fail(eeSend, failure);
         return;
-    case FD_CLOSE: {
+    case FD_CLOSE:
         if (error != 0) {
             fail(eeDisconnect, error);
             return;
         }
-        const Received received = receive();  // what the server sent before it closed
-        if (!received.bytes.empty() && !deliver(received.bytes)) return;
-        if (tls_ && state_ != SocketState::Connected)
-            tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsClosed));
-        else
-            close();
+        onPeerClosed();
         return;
-    }
     default:
         return;
     }
 }
 
+// What the server sent before it closed is read and handed on first, a read
+// event's worth a turn, and only then is the close reported.
+void WinsockCtiSocket::onPeerClosed() {
+    if (held_) {
+        closeWaiting_ = true;
+        return;
+    }
+    const Received received = receive();
+    if (!received.bytes.empty() && !deliver(received.bytes)) return;
+    if (received.more || held_) {
+        if (held_)
+            closeWaiting_ = true;
+        else
+            postEvent(FD_CLOSE);
+        return;
+    }
+    if (tls_ && state_ != SocketState::Connected)
+        tlsFailed(cti::TlsFailureText(cti::TlsFailure::Handshake, cti::kTlsClosed));
+    else
+        close();
+}
+
 WinsockCtiSocket::Received WinsockCtiSocket::receive() {
     Received received;
     char chunk[kMaxReadPerEvent];
-    while (received.bytes.size() < kMaxReadPerEvent) {
+    for (;;) {
+        if (received.bytes.size() >= kMaxReadPerEvent) {
+            received.more = true;
+            break;
+        }
         const int count = ::recv(socket_.get(), chunk, sizeof chunk, 0);
         if (count > 0) {
             received.bytes.append(chunk, static_cast<std::size_t>(count));

@@ -45,6 +45,8 @@ public:
     void close() override;
     SocketState state() const override { return state_; }
     bool send(std::string_view bytes) override;
+    void holdReading(bool hold) override;
+    void batchSends(bool batch) override;
     std::string remoteAddress() const override { return remoteAddress_; }
     std::int32_t remotePort() const override { return remotePort_; }
 
@@ -53,11 +55,15 @@ public:
 private:
     struct Received {
         std::string bytes;
-        int error = 0;  // what ended the reading, other than "nothing more now"
+        int error = 0;      // what ended the reading, other than "nothing more now"
+        bool more = false;  // stopped at the limit of one read event
     };
 
     bool connectTo(const in_addr& address);
     void onSocketEvent(WORD event, WORD error);
+    void onPeerClosed();
+    // An event of this socket once more, in a turn of its own.
+    void postEvent(WORD event);
     void onLookupDone(WORD error);
     Received receive();
     // Sends what it can of the queue; the socket's error, or 0.
@@ -84,9 +90,15 @@ private:
     HANDLE lookup_ = nullptr;
     std::string lookupBuffer_;
     std::int32_t port_ = 0;
-    std::string outgoing_;  // bytes the socket could not take yet
+    std::string outgoing_;   // bytes the socket could not take yet, from sentOut_ on
+    std::size_t sentOut_ = 0;
     std::string remoteAddress_;
     std::int32_t remotePort_ = 0;
+    // holdReading: a read and a close that came while held, for later.
+    bool held_ = false;
+    bool readWaiting_ = false;
+    bool closeWaiting_ = false;
+    bool batching_ = false;
     cti::TlsPolicy tlsPolicy_;         // of the connection being made
     std::unique_ptr<TlsClient> tls_;  // from the TCP connection on, when TLS is asked for
     WindowTimer tlsHandshakeTimer_;

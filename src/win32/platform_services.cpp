@@ -49,6 +49,7 @@ bool ProfileIniStore::write(const std::string& file, const std::string& section,
 
 bool LocalFileSystem::createFolders(const std::string& path) {
     if (path.empty() || path.size() >= 32767) return false;
+    if (open_ && openPath_.compare(0, path.size(), path) == 0) return true;  // the open file is in it
     auto isFolder = [](const std::string& p) {
         const DWORD attributes = ::GetFileAttributesA(p.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -66,16 +67,29 @@ bool LocalFileSystem::createFolders(const std::string& path) {
 }
 
 bool LocalFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
-    UniqueFile file(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!open_ || path != openPath_) {
+        closeFiles();
+        // Others may read, write, rename and delete it while it is open.
+        open_.reset(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!open_) return false;
+        openPath_ = path;
+    }
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        if (!::WriteFile(file.get(), bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        if (!::WriteFile(open_.get(), bytes.data(), chunk, &written, nullptr) || written == 0) {
+            closeFiles();  // the next line tries afresh
+            return false;
+        }
         bytes.remove_prefix(written);
     }
     return true;
+}
+
+void LocalFileSystem::closeFiles() {
+    open_.reset();
+    openPath_.clear();
 }
 
 namespace {
@@ -136,18 +150,59 @@ bool WindowTimer::handleMessage(UINT message, WPARAM wParam, LPARAM) {
     return true;
 }
 
-PostedTrigger::PostedTrigger(OwnerWindow& owner, UINT message, std::function<void()> work)
-    : owner_(owner), message_(message), work_(std::move(work)) {
+namespace {
+// The trigger waiting behind the host's messages; one owner thread, one trigger.
+thread_local PostedTrigger* waitingForTheHost = nullptr;
+}  // namespace
+
+PostedTrigger::PostedTrigger(OwnerWindow& owner, UINT message, UINT_PTR timerId, std::function<void()> work)
+    : owner_(owner), message_(message), timerId_(timerId), work_(std::move(work)) {
     owner_.addHandler(*this);
 }
 
+PostedTrigger::~PostedTrigger() { stopWaitingForTheHost(); }
+
 void PostedTrigger::request() {
     if (requested_) return;
+    // What the host's own loop has waiting, posted messages aside: those
+    // keep their order with ours.
+    const bool hostWaits = HIWORD(::GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)) != 0;
+    if (hostWaits && waitingForTheHost == nullptr) {
+        hook_ = ::SetWindowsHookExW(WH_GETMESSAGE, &PostedTrigger::HostMessageTaken, nullptr, ::GetCurrentThreadId());
+        if (hook_ != nullptr && ::SetTimer(owner_.handle(), timerId_, USER_TIMER_MINIMUM, nullptr) != 0) {
+            waitingForTheHost = this;
+            requested_ = true;
+            return;
+        }
+        stopWaitingForTheHost();
+    }
     requested_ = ::PostMessageW(owner_.handle(), message_, 0, 0) != FALSE;
 }
 
-bool PostedTrigger::handleMessage(UINT message, WPARAM, LPARAM) {
-    if (message != message_) return false;
+LRESULT CALLBACK PostedTrigger::HostMessageTaken(int code, WPARAM removal, LPARAM message) noexcept {
+    PostedTrigger* self = waitingForTheHost;
+    if (code == HC_ACTION && removal == PM_REMOVE && self != nullptr) {
+        const MSG* taken = reinterpret_cast<const MSG*>(message);
+        // The host's message is being taken: ours comes next.
+        if (taken->hwnd != self->owner_.handle()) {
+            waitingForTheHost = nullptr;
+            ::PostMessageW(self->owner_.handle(), self->message_, 0, 0);
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, removal, message);
+}
+
+void PostedTrigger::stopWaitingForTheHost() {
+    if (waitingForTheHost == this) waitingForTheHost = nullptr;
+    if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
+    hook_ = nullptr;
+    ::KillTimer(owner_.handle(), timerId_);
+}
+
+bool PostedTrigger::handleMessage(UINT message, WPARAM wParam, LPARAM) {
+    if (message != message_ && !(message == WM_TIMER && wParam == timerId_)) return false;
+    stopWaitingForTheHost();
+    if (!requested_) return true;  // the second way of a request already served
     requested_ = false;
     work_();
     return true;

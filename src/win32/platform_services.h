@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "win32/owner_window.h"
+#include "winsupport/unique_handle.h"
 #include "veltrane.h"
 
 namespace veltrane::win32 {
@@ -34,10 +35,17 @@ public:
                const std::string& value) override;
 };
 
+// Keeps the file it last appended to open until closeFiles(): a line then
+// costs one write, not an open, a write and a close.
 class LocalFileSystem final : public FileSystem {
 public:
     bool createFolders(const std::string& path) override;
     bool appendToFile(const std::string& path, std::string_view bytes) override;
+    void closeFiles() override;
+
+private:
+    std::string openPath_;
+    winsupport::UniqueFile open_;
 };
 
 class HostWindowLink final : public HostLink {
@@ -69,18 +77,31 @@ private:
 };
 
 // Runs its work in a turn of the owner window's own, through a posted
-// message: after what is queued already, before timers and painting.
+// message. A posted message is taken before the host's input, painting and
+// timers; so when those are waiting, the message is posted only once the
+// host's loop has taken the next of them (a message hook sees it go), and
+// the work comes right after it. A flood handled a turn at a time then
+// never keeps the host's window from answering, and loses no time to it.
 class PostedTrigger final : public Trigger, public MessageHandler {
 public:
-    PostedTrigger(OwnerWindow& owner, UINT message, std::function<void()> work);
+    PostedTrigger(OwnerWindow& owner, UINT message, UINT_PTR timerId, std::function<void()> work);
+    ~PostedTrigger() override;
+    PostedTrigger(const PostedTrigger&) = delete;
+    PostedTrigger& operator=(const PostedTrigger&) = delete;
+
     void request() override;
     bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    static LRESULT CALLBACK HostMessageTaken(int code, WPARAM removal, LPARAM message) noexcept;
+    void stopWaitingForTheHost();
+
     OwnerWindow& owner_;
     UINT message_;
+    UINT_PTR timerId_;  // in case the hook never sees the host's message
     std::function<void()> work_;
     bool requested_ = false;
+    HHOOK hook_ = nullptr;  // while waiting behind the host's messages
 };
 
 class WindowsSystemInfo final : public SystemInfo {

@@ -77,7 +77,7 @@ TEST_F(Login, LinkDownReconnectsOnceAndStoresNothing) {
 }
 
 TEST_F(Login, StoresLogsAndSendsTrimmedValuesButNeverLogsThePassword) {
-    PC_LOGIN(link, " 0311112222 ", " agent ", " s3cret\t");
+    t.call([&] { PC_LOGIN(link, " 0311112222 ", " agent ", " s3cret\t"); });
     EXPECT_EQ(lib.config.PHONE_NO, "0311112222");
     EXPECT_EQ(lib.user.LoginId, "agent");
     EXPECT_EQ(lib.user.LoginPassword, "s3cret");

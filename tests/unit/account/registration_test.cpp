@@ -49,7 +49,7 @@ TEST_F(Registration, NumberWithLinkDownReconnectsAndStoresNothing) {
 }
 
 TEST_F(Registration, NumberKeepsItsBlanksInSettingsLogAndPacket) {
-    CERTIFICATION_NO(link, " 0311112222 ");
+    t.call([&] { CERTIFICATION_NO(link, " 0311112222 "); });
     EXPECT_EQ(lib.config.REG_PHONE, " 0311112222 ");
     EXPECT_EQ(lib.config.PHONE_NO, " 0311112222 ");
     EXPECT_EQ(t.ini.value(t.userFile(), "Connect", "REG_PHONE"), " 0311112222 ");

@@ -232,11 +232,33 @@ TEST_F(Settings, FolderThatCannotBeCreatedFailsTheSave) {
     EXPECT_TRUE(t.ini.writes.empty());
 }
 
-TEST_F(Settings, LoggedSaveWritesItsFailureToTheLog) {
+// Changes in one turn are written once at its end, only when they changed
+// what was written last; a failure then goes to the log.
+TEST_F(Settings, SaveAskedForInATurnWritesOnceAtItsEndWhenSomethingChanged) {
+    FillRecord(c);
+    ASSERT_TRUE(SaveUserSettings(lib));
+    t.ini.writes.clear();
+
+    SaveUserSettingsSoon(lib);
+    SaveScheduledUserSettings(lib);
+    EXPECT_TRUE(t.ini.writes.empty());  // nothing changed
+
+    c.GUEST_PHONE = "0101";
+    SaveUserSettingsSoon(lib);
+    c.REG_PHONE = "0213";
+    SaveUserSettingsSoon(lib);
+    EXPECT_TRUE(t.ini.writes.empty());
+    SaveScheduledUserSettings(lib);
+    EXPECT_EQ(t.ini.writes.size(), 9u);
+    EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0101");
+    SaveScheduledUserSettings(lib);
+    EXPECT_EQ(t.ini.writes.size(), 9u);
+
     t.ini.readOnly.insert(t.userFile());
-    SaveUserSettingsLogged(lib);
-    EXPECT_EQ(t.logLines(), Vec{" SaveUserSettings => Unable to write to C:\\Base\\config_user.ini"});
-    EXPECT_TRUE(t.events().empty());
+    c.GUEST_PHONE = "0102";
+    SaveUserSettingsSoon(lib);
+    SaveScheduledUserSettings(lib);
+    EXPECT_EQ(t.logTexts("SaveUserSettings"), Vec{"Unable to write to C:\\Base\\config_user.ini"});
 }
 
 }  // namespace

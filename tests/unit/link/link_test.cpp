@@ -429,6 +429,32 @@ TEST_F(LinkTest, PacketsAreLoggedWhenHandledAndLinkCheckAnswersOnlyRenew) {
     EXPECT_EQ(link.nextCheckTime, "20261209103150");
 }
 
+// A flood is handed up a turn's worth at a time, in order, with the socket
+// holding the rest meanwhile; a close hands up what came before it first.
+TEST_F(LinkTest, FloodIsHandedUpATurnAtATimeInOrderAndBeforeAClose) {
+    for (const bool closes : {false, true}) {
+        SCOPED_TRACE(closes ? "then the server closes" : "alone");
+        startConnected();
+        clock.advance(60);
+        std::string flood;
+        Strings expected;
+        for (int i = 0; i < 600; ++i) {
+            flood += ServerPacket("INFO", "R", "N|" + std::to_string(i) + "|");
+            expected.push_back("|SMSG|information|normal|" + std::to_string(i) + "|");
+        }
+        turns.runHandler([&] { CTISocketRead(link, flood); });
+        EXPECT_EQ(host.callbacks.size(), static_cast<std::size_t>(kPacketsPerTurn));
+        EXPECT_TRUE(socket.held);
+        EXPECT_TRUE(linkWork.requested);
+        if (closes) {
+            socket.serverCloses();
+            expected.push_back("|SMSG|conn|disconnect||");
+        }
+        EXPECT_EQ(events(), expected);
+        EXPECT_FALSE(socket.held);
+    }
+}
+
 TEST_F(LinkTest, PacketWithoutAnIntegerCodeDoesNotStopTheOnesAfterIt) {
     startConnected();
     socket.receive(ServerPacket("CALL", "S", "X|0212345678|0311112222|S|") + ServerPacket("INFO", "S", "N|next|"));

@@ -63,8 +63,11 @@ public:
     bool failFolders = false;
     bool failAppends = false;
 
+    int closes = 0;  // closeFiles() calls
+
     bool createFolders(const std::string& path) override;
     bool appendToFile(const std::string& path, std::string_view bytes) override;
+    void closeFiles() override { ++closes; }
 };
 
 class FakeHost : public HostLink {
@@ -131,6 +134,8 @@ public:
     bool refuseOpen = false;
     bool refuseSend = false;
     bool throwOnSend = false;  // as an allocation that fails would
+    bool held = false;         // holdReading
+    bool batching = false;     // batchSends
     std::string address = "127.0.0.1";
     std::int32_t port = 0;         // of the connection made, 0 before
     std::int32_t openedPort = 0;   // of the attempt in progress
@@ -139,6 +144,8 @@ public:
     void close() override;
     SocketState state() const override { return current; }
     bool send(std::string_view bytes) override;
+    void holdReading(bool hold) override { held = hold; }
+    void batchSends(bool batch) override { batching = batch; }
     std::string remoteAddress() const override { return address; }
     std::int32_t remotePort() const override { return port; }
 

@@ -33,7 +33,7 @@ TEST_F(Call, BlankDialShowsItsAlertBeforeTheEventAndChangesNothing) {
 
 TEST_F(Call, DialStoresLogsAndSendsTheTrimmedNumber) {
     lib.user.CallState = "3";
-    DIAL(link, " 0311112222\t");
+    t.call([&] { DIAL(link, " 0311112222\t"); });
     EXPECT_EQ(lib.config.GUEST_PHONE, "0311112222");
     EXPECT_EQ(t.ini.value(t.userFile(), "Call", "GUEST_PHONE"), "0311112222");
     const std::string packet = "|LINK|CALL      |R|0024|R|0212345678|0311112222|";
@@ -50,7 +50,7 @@ TEST_F(Call, PickUpAndHangUpKeepEvenAnEmptyNumber) {
 
     t.clearRecords();
     lib.user.CallState = "2";
-    HANG_UP(link, "  ");
+    t.call([&] { HANG_UP(link, "  "); });
     EXPECT_EQ(t.socket.packets, Vec{Wire("|LINK|CALL      |R|0014|H|0212345678||")});
     EXPECT_EQ(commandLog().front(), "0212345678 HANG_UP => [GuestPhone:]");
     EXPECT_EQ(lib.config.GUEST_PHONE, "");

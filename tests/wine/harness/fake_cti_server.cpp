@@ -57,11 +57,17 @@ std::vector<std::string> FakeCtiServer::receivedLines() const {
 }
 
 bool FakeCtiServer::send(const std::string& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (client_ == INVALID_SOCKET) return false;
+    SOCKET client = INVALID_SOCKET;
+    {
+        // Not held while sending: a long send must not stop the server's
+        // thread from reading what the library sends back meanwhile.
+        std::lock_guard<std::mutex> lock(mutex_);
+        client = client_;
+    }
+    if (client == INVALID_SOCKET) return false;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const int n = ::send(client_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        const int n = ::send(client, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
         if (n <= 0) return false;
         sent += static_cast<std::size_t>(n);
     }

@@ -87,8 +87,8 @@ TEST_F(AlertPopup, FadesInBottomRightOnTopWithoutFocusAndHidesAfterItsTime) {
     host.start(base.path(), title);
     HWND popup = FindAlertPopup();
     ASSERT_NE(popup, nullptr);
-    // Right after the start it is on screen but still (nearly) transparent.
-    EXPECT_TRUE(::IsWindowVisible(popup));
+    // As soon as the message loop runs it is on screen, still (nearly) transparent.
+    ASSERT_TRUE(host.waitFor([&] { return ::IsWindowVisible(popup) != FALSE; }, 2s));
     EXPECT_LT(Alpha(popup), 255);
     const auto shownAt = Clock::now();
     ASSERT_TRUE(host.waitFor([&] { return FullyShown(popup); }, 3s));
