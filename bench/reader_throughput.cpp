@@ -79,7 +79,7 @@ std::string MixedPackets(int count) {
 class CountingSink final : public cti::PacketSink {
 public:
     void linkAlive() override {}
-    void log(std::string_view, std::string_view) override {}
+    void log(std::string_view, const LogText&) override {}
     void dispatch(const std::string&, const std::string&, const std::string&) override { ++packets; }
     std::size_t packets = 0;
 };
@@ -88,7 +88,7 @@ class DispatchingSink final : public cti::PacketSink {
 public:
     explicit DispatchingSink(session::Session& session) : session_(session) {}
     void linkAlive() override {}
-    void log(std::string_view, std::string_view) override {}
+    void log(std::string_view, const LogText&) override {}
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         ++packets;
         session_.dispatch(kind, result, body);

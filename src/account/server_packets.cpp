@@ -75,7 +75,7 @@ bool HandleLogin(Library& lib, cti::ServerMessage& m) {
     // What this packet said, even if the host's reaction changed the record.
     const std::string web = c.WebPopupUrl;
     NotifyHost(lib, "login", m.resultWord(), {m.phoneNo, detail});
-    WriteLog(lib, "LOGIN", "PhoneNo:" + m.phoneNo + "\rWeb:" + web);
+    WriteLog(lib, "LOGIN", LogText({"PhoneNo:" + m.phoneNo, "Web:" + web}, "\r"));
     return true;
 }
 

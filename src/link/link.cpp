@@ -103,9 +103,11 @@ bool WithinBudget(Link& link) {
 void LogTick(Link& link) {
     Library& lib = link.lib;
     WriteLog(lib, "TimerConn",
-             std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (lib.Finished ? "Y" : "F") +
-                 "\r[ReConnect:" + std::to_string(lib.ReconnectCount) + "/" + Budget() +
-                 "] Check Time:" + lib.config.NextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
+             LogText({std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" +
+                          (lib.Finished ? "Y" : "F"),
+                      "[ReConnect:" + std::to_string(lib.ReconnectCount) + "/" + Budget() +
+                          "] Check Time:" + lib.config.NextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now())},
+                     "\r"));
 }
 
 // Hands what the reader cuts out up to the session.
@@ -117,7 +119,7 @@ public:
         link_.lastPacketAt = link_.lib.os.clock.elapsedMs();
         link_.checkSentAt.reset();
     }
-    void log(std::string_view name, std::string_view text) override { WriteLog(link_.lib, name, text); }
+    void log(std::string_view name, const LogText& text) override { WriteLog(link_.lib, name, text); }
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         link_.events.packet(kind, result, body);
     }

@@ -121,10 +121,9 @@ CtiReader::Step CtiReader::next(PacketSink& sink, int& packets) {
     const std::string kindText(kind);
     const std::string resultText(result);
     const std::string body = Trim(rest.substr(bodyStart, length));
-    std::string logText(text);
-    logText += "\rMsgPacket:LINK\rMsgKind:" + kindText + "\rMsgResult:" + resultText + "\rMsgSize:" +
-               std::string(sizeText) + "\rMsgBody:" + body;
-    sink.log("PACKET", logText);
+    sink.log("PACKET", LogText({text, "MsgPacket:LINK", "MsgKind:" + kindText, "MsgResult:" + resultText,
+                                "MsgSize:" + std::string(sizeText), "MsgBody:" + body},
+                               "\r"));
     at_ += bodyStart + length;
 
     if (Trim(kindText) == "CONNCT") return Step::Handled;  // a link check answer only renews the link

@@ -21,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/log_text.h"
+
 namespace veltrane::cti {
 
 // What the reader hands on. Implemented by the link for the DLL, and by
@@ -31,7 +33,7 @@ public:
     // A read in which at least one packet ended renews the link's silence
     // moment, once, before that packet is handed on.
     virtual void linkAlive() = 0;
-    virtual void log(std::string_view name, std::string_view text) = 0;
+    virtual void log(std::string_view name, const LogText& text) = 0;
     // One packet: kind as received (padded), result code, trimmed body.
     virtual void dispatch(const std::string& kind, const std::string& result, const std::string& body) = 0;
 };

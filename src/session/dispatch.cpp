@@ -33,7 +33,7 @@ bool DispatchCtiMessage(Library& lib, std::span<cti::ServerPacketHandler* const>
     }
 
     m.phoneNo = m.fields.next();
-    WriteLog(lib, "CTI READ", trimmedBody + "\rSubKind:" + m.subKind + "\rPhoneNo:" + m.phoneNo);
+    WriteLog(lib, "CTI READ", LogText({trimmedBody, "SubKind:" + m.subKind, "PhoneNo:" + m.phoneNo}, "\r"));
     c.CallState.clear();
 
     for (cti::ServerPacketHandler* handler : handlers) {

@@ -19,8 +19,9 @@ bool HandleCall(Library& lib, cti::ServerMessage& m) {
     const std::string readPhone = m.fields.next();
     const std::string sendReadKind = m.fields.next();
     WriteLog(lib, "CALL",
-             "PhoneNo:" + m.phoneNo + "\rReadPhone:" + readPhone + "\rSendReadKind:" + sendReadKind +
-                 "(R:InboundCall,S:OutboundCall)");
+             LogText({"PhoneNo:" + m.phoneNo, "ReadPhone:" + readPhone,
+                      "SendReadKind:" + sendReadKind + "(R:InboundCall,S:OutboundCall)"},
+                     "\r"));
     const std::optional<std::int32_t> code = ParseInt(m.subKind);
     if (!code) return false;
     std::string detail;
@@ -48,7 +49,9 @@ bool HandleSms(cti::Link& link, cti::ServerMessage& m) {
     const std::string readPhone = m.fields.next();
     const std::string smsMsg = m.fields.next();
     std::string detail = smsMsg;
-    WriteLog(lib, "", "ReadPhone:" + readPhone + "\rMsgResult:" + m.result + "(R:Read,S:Send)" + "SmsMsg:" + smsMsg);
+    WriteLog(lib, "",
+             LogText({"ReadPhone:" + readPhone, "MsgResult:" + m.result + "(R:Read,S:Send)" + "SmsMsg:" + smsMsg},
+                     "\r"));
     const bool received = m.result == "R";
     if (received) {
         // The server wants the acknowledgement before anything else happens.
@@ -67,7 +70,7 @@ bool HandleBooked(Library& lib, cti::ServerMessage& m) {
     const std::string readPhone = m.fields.next();
     const std::string smsMsg = m.fields.next();
     std::string detail = smsMsg;
-    WriteLog(lib, "", "ReadPhone:" + readPhone + "\rSendReadKind:" + "(R:InboundCall,S:OutboundCall)");
+    WriteLog(lib, "", LogText({"ReadPhone:" + readPhone, "SendReadKind:(R:InboundCall,S:OutboundCall)"}, "\r"));
     if (m.failed) {
         const std::optional<std::string> failure = FailedSmsDetail(m, smsMsg);
         if (!failure) return false;

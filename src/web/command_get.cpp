@@ -1,6 +1,7 @@
 #include "web/command_get.h"
 
 #include <exception>
+#include <vector>
 
 #include "core/log.h"
 #include "core/notify.h"
@@ -16,10 +17,13 @@ const std::string kInvalidPhoneNumber = "Invalid Phone Number";
 const std::string kInvalidMessage = "Invalid SMS Message";
 const std::string kDifferentPhoneNumber = "Different Phone Number";
 
-std::string ParametersText(const Parameters& parameters) {
-    std::string text;
-    for (const Parameter& parameter : parameters) text += parameter.name + "=" + parameter.value + "\r\n";
-    return text;
+// One line per parameter, each ended by CR LF; what the names and values
+// carry is escaped, the line ends are the log's layout.
+LogText ParametersLog(const Parameters& parameters) {
+    std::vector<std::string> lines;
+    for (const Parameter& parameter : parameters) lines.push_back(parameter.name + "=" + parameter.value);
+    lines.emplace_back();  // the last line's end
+    return LogText(lines, "\r\n");
 }
 
 // A "|" would add fields to the CTI packet or the host event the value goes
@@ -49,9 +53,8 @@ std::string CommandLabel(const std::string& kind) {
 
 void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
     Library& lib = web.lib;
-    const std::string text = ParametersText(parameters);
-    if (IsBlank(text)) return;
-    WriteLog(lib, "HTTP READ", text);
+    if (parameters.empty()) return;
+    WriteLog(lib, "HTTP READ", ParametersLog(parameters));
 
     TCONFIG_INFO& c = lib.config;
     // The request's own values: alerts and host events below may let other
@@ -127,7 +130,7 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
             return answer;
         }
         // A request without parameters does nothing, whoever sends it.
-        if (!verdict.allowed && !IsBlank(ParametersText(request.parameters))) {
+        if (!verdict.allowed && !request.parameters.empty()) {
             WriteLog(lib, "HTTPServer", "Refused " + verdict.refusal);
             answer.kind = CommandAnswer::Kind::Forbidden;
             return answer;

@@ -16,9 +16,9 @@ class Recorder final : public veltrane::cti::PacketSink {
 public:
     std::vector<std::string> seen;
     void linkAlive() override {}
-    void log(std::string_view name, std::string_view text) override {
+    void log(std::string_view name, const veltrane::LogText& text) override {
         const bool numbered = name.substr(0, 10) == "REAL DATA[";
-        seen.push_back(std::string(numbered ? "REAL DATA" : name) + "\x01" + std::string(text));
+        seen.push_back(std::string(numbered ? "REAL DATA" : name) + "\x01" + text.escaped());
     }
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         seen.push_back("packet\x01" + kind + "\x01" + result + "\x01" + body);

@@ -57,7 +57,7 @@ public:
     Sink(Simulator& simulator, ConnectionId id, Session& session, Millis now)
         : simulator_(simulator), id_(id), session_(session), now_(now) {}
     void linkAlive() override {}
-    void log(std::string_view, std::string_view) override {}
+    void log(std::string_view, const LogText&) override {}
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         simulator_.handle(id_, session_, kind, result, body, now_);
     }

@@ -27,7 +27,7 @@ public:
     std::function<void(const Packet&)> onDispatch;
 
     void linkAlive() override { ++alive; }
-    void log(std::string_view name, std::string_view text) override { logs.emplace_back(name, text); }
+    void log(std::string_view name, const LogText& text) override { logs.emplace_back(name, text.escaped()); }
     void dispatch(const std::string& kind, const std::string& result, const std::string& body) override {
         packets.push_back({kind, result, body});
         if (onDispatch) onDispatch(packets.back());

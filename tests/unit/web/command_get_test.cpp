@@ -130,6 +130,16 @@ TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
     EXPECT_EQ(t.logTexts("HTTP READ").back(), "[SI:SMS Information]Refused:Invalid SMS Message");
 }
 
+TEST_F(CommandGet, WhatParametersCarryCannotStartALogLine) {
+    Run("KIND%0D%0A=CS%0D%0A[2099-01-01 00:00:00]0212345678 HTTP READ => x&PHONE_NO=0212345678%1B&GUEST_PHONE=%0A");
+    // One line per parameter as the library lays them out, CR LF after each;
+    // everything the request carried escaped, in every line it reaches.
+    EXPECT_EQ(t.logLines().at(0), "0212345678 HTTP READ => KIND\\r\\n=CS\\r\\n[2099-01-01 00:00:00]0212345678 HTTP READ "
+                                  "=> x\r\nPHONE_NO=0212345678\\x1B\r\nGUEST_PHONE=\\n\r\n");
+    for (const std::string& bytes : t.files.appended)
+        EXPECT_EQ(bytes.find("\n["), std::string::npos) << bytes;
+}
+
 TEST_F(CommandGet, SmsSendLeavesTheMessageOutAndSmsInformationCarriesIt) {
     Run("KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=hello+there");
     EXPECT_EQ(t.events(), Lines{"|SMSG|sms|success|0212345678|0101|guestphone||"});
