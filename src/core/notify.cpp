@@ -8,17 +8,14 @@
 namespace veltrane {
 
 void NotifyHost(Library& lib, std::string_view text) {
-    std::string event = Trim(text);
-    if (event.empty()) return;
-    // The host reads the text up to its NUL; one from the server inside it
-    // would cut the callback's text short of what the window message counts.
-    std::replace(event.begin(), event.end(), '\0', ' ');
-    const std::string envelope = "|SMSG|" + event;
+    const std::string envelope = HostEventLine(text);
+    if (envelope.empty()) return;
     WriteLog(lib, "SEND_MSG", envelope);
     lib.os.host.callback(envelope);
     lib.os.host.copyData(envelope);
 
-    FieldReader fields(event);
+    FieldReader fields(envelope);
+    fields.next();  // "SMSG"
     const std::string subject = fields.next();
     const std::string result = fields.next();
     const std::string detail = fields.next();

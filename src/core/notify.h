@@ -11,9 +11,9 @@
 
 namespace veltrane {
 
-// Delivers one host event: "|SMSG|" + trimmed text, logged, to the callback,
+// Delivers one host event: HostEventLine(text), logged, to the callback,
 // then as WM_COPYDATA; an event whose second field is "fail" also raises an
-// alert. A NUL inside the text becomes a blank. A blank text does nothing at all.
+// alert. A blank text does nothing at all.
 void NotifyHost(Library& lib, std::string_view text);
 // The event HostEvent(subject, result, details).
 void NotifyHost(Library& lib, std::string_view subject, std::string_view result,
