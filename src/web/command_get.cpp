@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/notify.h"
 #include "base/text.h"
+#include "web/request_values.h"
 
 namespace veltrane::web {
 
@@ -26,20 +27,14 @@ LogText ParametersLog(const Parameters& parameters) {
     return LogText(lines, "\r\n");
 }
 
-// A "|" would add fields to the CTI packet or the host event the value goes
-// into; CR, LF and NUL would end its line.
-bool BreaksAField(const std::string& value) {
-    return value.find_first_of(std::string("|\r\n\0", 4)) != std::string::npos;
-}
-bool BreaksALine(const std::string& value) { return value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
-
 // Why a signed-in request with both numbers is still refused; empty when it is not.
-std::string Refusal(const TCONFIG_INFO& c, const std::string& phoneNo, const std::string& guestPhone,
+std::string Refusal(Library& lib, const std::string& phoneNo, const std::string& guestPhone,
                     const std::string& smsMessage) {
-    if (BreaksAField(phoneNo) || BreaksAField(guestPhone)) return kInvalidPhoneNumber;
-    if (BreaksALine(smsMessage)) return kInvalidMessage;
+    if (!IsDialString(phoneNo) || !IsDialString(guestPhone)) return kInvalidPhoneNumber;
+    if (!IsMessageText(smsMessage, [&lib](std::string_view text) { return lib.os.system.ansiToUtf8(text); }))
+        return kInvalidMessage;
     // The calling line is the one signed in, whatever the page names.
-    if (Trim(phoneNo) != Trim(c.PHONE_NO)) return kDifferentPhoneNumber;
+    if (Trim(phoneNo) != Trim(lib.config.PHONE_NO)) return kDifferentPhoneNumber;
     return {};
 }
 }  // namespace
@@ -74,7 +69,7 @@ void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
         ShowAlert(lib, "HTTP Fail", kNoPhoneNumber, 5);
         return;
     }
-    if (const std::string refusal = Refusal(c, phoneNo, guestPhone, smsMessage); !refusal.empty()) {
+    if (const std::string refusal = Refusal(lib, phoneNo, guestPhone, smsMessage); !refusal.empty()) {
         WriteLog(lib, "HTTP READ", "[" + kind + ":" + label + "]Refused:" + refusal);
         ShowAlert(lib, "HTTP Fail", refusal, 5);
         return;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "winsupport/code_page.h"
 #include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
@@ -149,6 +150,12 @@ std::string WindowsSystemInfo::macAddress() {
         mac += part;
     }
     return mac;
+}
+
+std::optional<std::string> WindowsSystemInfo::ansiToUtf8(std::string_view bytes) {
+    const std::optional<std::wstring> wide = winsupport::WidenStrictly(bytes, CP_ACP);
+    if (!wide) return std::nullopt;
+    return winsupport::Narrow(*wide, CP_UTF8);
 }
 
 void WindowsSystemInfo::endProcess(unsigned exitCode) {
