@@ -96,7 +96,7 @@ OriginVerdict JudgeOrigin(const RequestSource& source, const std::vector<std::st
             verdict.allowed = false;
             verdict.refusal = "Referer:" + *source.referer;
         }
-    } else if (source.fetchSite && *source.fetchSite != "same-origin" && *source.fetchSite != "none") {
+    } else if (source.fetchSite && *source.fetchSite != "same-origin") {
         verdict.allowed = false;
         verdict.refusal = "Sec-Fetch-Site:" + *source.fetchSite;
     }

@@ -35,8 +35,9 @@ struct OriginVerdict {
 
 // The first of Origin, Referer and Sec-Fetch-Site that the request carries
 // decides: an Origin or a Referer must have an allowed origin, a
-// Sec-Fetch-Site must be "same-origin" or "none". A request with none of
-// them comes from a program, not a page, and is allowed.
+// Sec-Fetch-Site must be "same-origin" ("none", a link opened from outside
+// the browser, a bookmark or a typed address, names no page to judge). A
+// request with none of them comes from a program, not a page, and is allowed.
 OriginVerdict JudgeOrigin(const RequestSource& source, const std::vector<std::string>& allowed);
 
 }  // namespace veltrane::web

@@ -244,6 +244,8 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         {{{}, std::string("https://evil.example/"), {}}, Kind::Forbidden, "",
          "HTTPServer => Refused Referer:https://evil.example/"},
         {{{}, {}, std::string("cross-site")}, Kind::Forbidden, "", "HTTPServer => Refused Sec-Fetch-Site:cross-site"},
+        // A link opened from outside the browser (a mail, a chat), a bookmark, a typed address.
+        {{{}, {}, std::string("none")}, Kind::Forbidden, "", "HTTPServer => Refused Sec-Fetch-Site:none"},
     };
     for (const Case& one : cases) {
         t.clearRecords();

@@ -64,8 +64,9 @@ TEST(JudgeOrigin, TheFirstHeaderPresentDecides) {
         {none, "https://crm.example.com/calls?id=3", "cross-site", true, "", ""},
         {none, "https://evil.example/crm.example.com", "same-origin", false,
          "Referer:https://evil.example/crm.example.com", ""},
-        // Without both, only a request the user made directly, or a same-origin one.
-        {none, none, "none", true, "", ""},
+        // Without both, only a same-origin one: "none" is a link opened from
+        // outside the browser, a bookmark or a typed address.
+        {none, none, "none", false, "Sec-Fetch-Site:none", ""},
         {none, none, "same-origin", true, "", ""},
         {none, none, "same-site", false, "Sec-Fetch-Site:same-site", ""},
         {none, none, "cross-site", false, "Sec-Fetch-Site:cross-site", ""},
