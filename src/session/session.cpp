@@ -6,6 +6,7 @@
 #include "session/dispatch.h"
 #include "telephony/call.h"
 #include "web/default_browser.h"
+#include "web/page_origins.h"
 
 namespace veltrane::session {
 
@@ -19,6 +20,7 @@ Session::Session(Platform& os)
 
 void Session::start(const std::string& basePath, const std::string& windowTitle) {
     DLL_START(lib, *this, basePath, windowTitle);
+    web::LogUnusableOrigins(lib);
 }
 
 bool Session::dispatch(const std::string& kind, const std::string& result, const std::string& body) {

@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/notify.h"
 #include "base/text.h"
+#include "web/page_origins.h"
 #include "web/request_values.h"
 
 namespace veltrane::web {
@@ -111,8 +112,7 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
     Library& lib = web.lib;
     CommandAnswer answer;
     try {
-        const TCONFIG_INFO& c = lib.config;
-        const OriginVerdict verdict = JudgeOrigin(request.source, AllowedOrigins(c.WebPopupUrl, c.WEB_ORIGINS));
+        const OriginVerdict verdict = JudgeOrigin(request.source, PageOriginsOf(lib).allowed);
         if (request.method == "OPTIONS") {
             // Only a page named by its Origin may be told what it can send.
             if (verdict.allowOrigin.empty()) {

@@ -213,7 +213,8 @@ TEST(RunCommandGet, TurnsAnErrorIntoItsMessage) {
 class ServeCommandTest : public CommandGet {
 protected:
     void SetUp() override {
-        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com");
+        // The second: "한국.kr" in CP949, which browsers send as xn--3e0b707e.kr.
+        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com https://\xC7\xD1\xB1\xB9.kr");
         CommandGet::SetUp();
         t.lib.config.WebPopupUrl = "http://127.0.0.1:8080/veltrane/";
     }
@@ -237,6 +238,7 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         {{}, Kind::Ok, "", ""},
         {FromOrigin("http://127.0.0.1:8080"), Kind::Ok, "http://127.0.0.1:8080", ""},
         {FromOrigin("https://crm.example.com"), Kind::Ok, "https://crm.example.com", ""},
+        {FromOrigin("https://xn--3e0b707e.kr"), Kind::Ok, "https://xn--3e0b707e.kr", ""},
         {{{}, std::string("http://127.0.0.1:8080/veltrane/list"), std::string("same-site")}, Kind::Ok, "", ""},
         {FromOrigin("http://127.0.0.1:8081"), Kind::Forbidden, "",
          "HTTPServer => Refused Origin:http://127.0.0.1:8081"},
@@ -296,6 +298,21 @@ TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
               CommandAnswer::Kind::Forbidden);
     EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
               CommandAnswer::Kind::Ok);
+}
+
+TEST_F(ServeCommandTest, DllStartNamesTheListedTextsThatAreNoOrigin) {
+    const auto startWith = [&](const std::string& listed) {
+        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", listed);
+        t.clearRecords();
+        t.session.start(testing::TestLibrary::kBase, "Host Window");
+        Lines named;
+        for (const std::string& text : t.logTexts("GET_INI_INFO"))
+            if (text.rfind("WEB_ORIGINS", 0) == 0) named.push_back(text);
+        return named;
+    };
+    EXPECT_EQ(startWith("a;b, https://crm.example.com https://\xC7 crm.example.com"),
+              Lines{"WEB_ORIGINS unusable: a;b https://\xC7 crm.example.com"});
+    EXPECT_EQ(startWith("https://crm.example.com"), Lines{});
 }
 
 TEST_F(ServeCommandTest, AHandlerErrorBecomesTheErrorAnswer) {
