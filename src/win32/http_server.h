@@ -33,8 +33,10 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     bool listening() const override { return listening_; }
-    // Listens on 127.0.0.1 and, where the system has it, [::1]. A server
-    // already listening keeps its port. Port 0 takes one the system chooses.
+    // Listens on 127.0.0.1 and [::1] (browsers try "localhost" there first),
+    // and fails when either address cannot be had; on a system without IPv6
+    // on 127.0.0.1 alone, with a log line. A server already listening keeps
+    // its port. Port 0 takes one the system chooses.
     Outcome listen(std::int32_t port) override;
     // Tells the sink to let go of the requests it holds, wakes the server's
     // thread and waits for it to close the listeners and every connection.
