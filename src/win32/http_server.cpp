@@ -173,7 +173,9 @@ struct HttpServer::Connection {
     std::uint64_t id = 0;
     UniqueSocket socket;
     Phase phase = Phase::Reading;
+    ULONGLONG acceptedAt = 0;
     ULONGLONG deadline = 0;
+    std::size_t received = 0;  // bytes of the request so far
     web::HttpRequestParser parser;
     std::string answer;
     std::size_t sent = 0;
@@ -316,8 +318,8 @@ void HttpServer::acceptPending(SOCKET listener) {
             log("HTTPServer", "ListenException");
             return;
         }
-        // Beyond the cap the socket is closed at once, unread and unanswered.
-        if (open() >= cap) continue;
+        // Beyond the cap, without room, the socket is closed at once, unread and unanswered.
+        if (open() >= cap && !makeRoom()) continue;
         if (!SetNonBlocking(client.get())) {
             log("HTTPServer", "Exception");
             continue;
@@ -325,9 +327,26 @@ void HttpServer::acceptPending(SOCKET listener) {
         Connection& connection = connections_.emplace_back();
         connection.id = ++nextConnectionId_;
         connection.socket = std::move(client);
-        connection.deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
+        connection.acceptedAt = ::GetTickCount64();
+        connection.deadline = connection.acceptedAt + limits_.requestTimeoutMs;
         log("HTTPServerConnect");
+        // What the client sent already counts at once: a connection that has
+        // sent something within its grace keeps its place.
+        advance(connection);
     }
+}
+
+bool HttpServer::makeRoom() {
+    const ULONGLONG now = ::GetTickCount64();
+    // The list is in the order of acceptance: the oldest first.
+    for (Connection& connection : connections_) {
+        if (connection.phase != Phase::Reading) continue;
+        if (connection.received == 0 || now - connection.acceptedAt >= limits_.readingGraceMs) {
+            close(connection, Step::Close);
+            return true;
+        }
+    }
+    return false;
 }
 
 void HttpServer::takeAnswers() {
@@ -372,6 +391,7 @@ HttpServer::Step HttpServer::read(Connection& connection) {
     while (parser.status() == web::HttpRequestParser::Status::NeedMore) {
         const int received = ::recv(connection.socket.get(), buffer, sizeof buffer, 0);
         if (received > 0) {
+            connection.received += static_cast<std::size_t>(received);
             parser.feed(std::string_view(buffer, static_cast<std::size_t>(received)));
             continue;
         }

@@ -20,7 +20,12 @@
 namespace veltrane::win32 {
 
 struct HttpServerLimits {
-    int maxConnections = 64;        // more at once are closed as soon as accepted
+    // When all are taken, a new connection takes the place of the oldest one
+    // still reading that has sent nothing or has had readingGraceMs; without
+    // such a one it is closed as soon as accepted. So a program holding
+    // connections open cannot keep a page's request out.
+    int maxConnections = 64;
+    DWORD readingGraceMs = 1000;
     DWORD requestTimeoutMs = 5000;  // to read the whole request, and to send the answer
     DWORD lingerTimeoutMs = 1000;   // to read what a client sent beyond its request
 };
@@ -55,6 +60,7 @@ private:
     static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
     void serveAll();
     void acceptPending(SOCKET listener);
+    bool makeRoom();
     void takeAnswers();
     void advance(Connection& connection);
     Step read(Connection& connection);

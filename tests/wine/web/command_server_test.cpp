@@ -208,6 +208,33 @@ TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
     ExpectStillAnswering();
 }
 
+TEST_F(CommandServer, SixtyFourIdleConnectionsDoNotKeepAClickToCallOut) {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    std::vector<SOCKET> idle;
+    for (int i = 0; i < 64; ++i) {
+        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = ::htons(static_cast<u_short>(webPort));
+        a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        idle.push_back(s);
+    }
+    // Every place is taken before the page's request comes.
+    ASSERT_TRUE(host.waitFor([&] { return CountLinesContaining(Log(), "HTTPServerConnect") >= 64; }, 20s));
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101"), kOkAnswer);
+    const auto served = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    std::printf("click-to-call beside 64 idle connections: answered in %lld ms\n",
+                static_cast<long long>(served.count()));
+    EXPECT_LT(served, 1000ms);
+    EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0018|R|0212345678|0101|"});
+    for (SOCKET s : idle) ::closesocket(s);
+    ExpectStillAnswering();
+}
+
 TEST_F(CommandServer, AHeadThatNeverEndsIsClosedAfterTheReadTimeout) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Request("GET /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=2 HTTP/1.1\r\nHost: 127.0.0.1"), "");
