@@ -208,6 +208,70 @@ TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
     ExpectStillAnswering();
 }
 
+TEST_F(CommandServer, ALinkOpenedFromOutsideTheBrowserIsRefusedAProgramServed) {
+    const std::string forbidden =
+        "HTTP/1.1 403 Forbidden\r\nContent-Type: text/html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    struct Case {
+        std::string headers;  // besides Host
+        std::string guest;
+        bool served;
+    };
+    const Case cases[] = {
+        // What Chromium sends for a link a mail client opens, a bookmark, a typed address.
+        {"Sec-Fetch-Site: none\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-User: ?1\r\n", "0101000001", false},
+        {"", "0101000002", true},  // curl, a desktop program
+    };
+    for (const Case& one : cases) {
+        const std::string answer = Request("GET /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + one.guest +
+                                           " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + one.headers + "\r\n");
+        EXPECT_EQ(answer, one.served ? kOkAnswer : forbidden) << one.guest;
+        EXPECT_EQ(HasLineContaining(CallPackets(one.served ? 1 : 0), one.guest), one.served) << one.guest;
+        cti.clearReceived();
+    }
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Refused Sec-Fetch-Site:none"); }));
+    EXPECT_FALSE(HasLineContaining(host.callbacks(), "0101000001"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, WhatAPageCannotSendIsRefusedWithNothingSent) {
+    struct Case {
+        std::string form;
+        std::string refusal;
+    };
+    const Case cases[] = {
+        // A lone CP949 lead byte would take the "|" after it as its trail byte.
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0832700000%B0", "Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=010abc", "Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + std::string(60000, '1'), "Invalid Phone Number"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0", "Invalid SMS Message"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0%7Cguestphone", "Invalid SMS Message"},
+    };
+    for (const Case& one : cases) {
+        EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                          std::to_string(one.form.size()) + "\r\n\r\n" + one.form),
+                  kOkAnswer);
+    }
+    EXPECT_TRUE(host.waitFor([&] { return CountLinesContaining(Log(), "]Refused:") == std::size(cases); }));
+    for (const Case& one : cases) EXPECT_TRUE(HasLineContaining(Log(), "]Refused:" + one.refusal));
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.callbacks().empty());
+    // Korean text of the code page still goes through.
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=%C7%D1%B1%DB"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|" + kHangul + "|"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, LineEndsInParametersCannotForgeLogLines) {
+    const std::string forged = "%0D%0A[2099-01-01+00:00:00]0212345678+HTTP+READ+=>+forged";
+    EXPECT_EQ(Get("/?KIND" + forged + "=CS" + forged + "&PHONE_NO=0212345678&GUEST_PHONE=0101" + forged), kOkAnswer);
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "]Refused:Invalid Phone Number"); }));
+    const std::string log = ReadFileBytes(TodayLogFile(base.path()));
+    EXPECT_EQ(log.find("\n[2099"), std::string::npos);
+    EXPECT_NE(log.find("KIND\\r\\n[2099-01-01 00:00:00]0212345678 HTTP READ => forged=CS\\r\\n[2099"),
+              std::string::npos);
+    ExpectStillAnswering();
+}
+
 TEST_F(CommandServer, SixtyFourIdleConnectionsDoNotKeepAClickToCallOut) {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
