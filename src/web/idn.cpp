@@ -64,16 +64,17 @@ std::optional<std::u32string> CodePoints(std::string_view utf8) {
 
 std::optional<std::string> AsciiLabel(std::u32string label) {
     bool ascii = true;
+    std::string result;
     for (char32_t& c : label) {
-        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-        if (IsAsciiLabelChar(c)) continue;
+        if (c >= U'A' && c <= U'Z') c = c - U'A' + U'a';
+        if (IsAsciiLabelChar(c)) {
+            result += static_cast<char>(c);
+            continue;
+        }
         if (!IsCaselessScript(c)) return std::nullopt;
         ascii = false;
     }
-    std::string result;
-    if (ascii) {
-        result.assign(label.begin(), label.end());
-    } else {
+    if (!ascii) {
         const std::optional<std::string> encoded = Punycode(label);
         if (!encoded) return std::nullopt;
         result = "xn--" + *encoded;
