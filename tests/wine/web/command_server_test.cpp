@@ -41,7 +41,8 @@ protected:
     void SetUp() override {
         webPort = FreeLoopbackPort();
         WriteConfig(base.path(), "127.0.0.1", cti.port(), webPort);
-        WriteIni(base.path() + L"config.ini", "Connect", "WEB_ORIGINS", kServicePage);
+        // The second: "한국.kr" in CP949, which browsers send as xn--3e0b707e.kr.
+        WriteIni(base.path() + L"config.ini", "Connect", "WEB_ORIGINS", kServicePage + " https://\xC7\xD1\xB1\xB9.kr");
         WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
         host.start(base.path());
         ASSERT_TRUE(host.waitFor([&] { return cti.clientConnected(); }));
@@ -196,6 +197,10 @@ TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
                                   "Vary: Origin\r\nContent-Type: text/html\r\nContent-Length: 0\r\n"
                                   "Connection: close\r\n\r\n");
     EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0018|R|0212345678|0101|"});
+    EXPECT_EQ(post("https://xn--3e0b707e.kr"), "HTTP/1.1 200 OK\r\nAccess-Control-Allow-Origin: https://xn--3e0b707e.kr\r\n"
+                                               "Vary: Origin\r\nContent-Type: text/html\r\nContent-Length: 0\r\n"
+                                               "Connection: close\r\n\r\n");
+    EXPECT_EQ(CallPackets(2).size(), 2u);
 
     cti.clearReceived();
     host.clearEvents();
