@@ -59,6 +59,7 @@ struct NullOs final : Clock, IniStore, FileSystem, HostLink, Desktop, Timer, Tri
     void removePage(const std::string&) override {}
     void removePages(const std::string&, std::int32_t) override {}
     std::string macAddress() override { return "00-1A-2B-3C-4D-5E"; }
+    std::optional<std::string> ansiToUtf8(std::string_view bytes) override { return std::string(bytes); }
     void endProcess(unsigned) override {}
 
     std::size_t logged = 0;

@@ -16,7 +16,9 @@ for target in cti_reader http_request; do
     # New inputs go to a scratch folder: the corpus in the repository stays small.
     work=$(mktemp -d)
     echo "== fuzz_$target, ${seconds} s"
-    if ! build/fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    dict=""
+    [ -f "tests/fuzz/$target.dict" ] && dict="-dict=tests/fuzz/$target.dict"
+    if ! build/fuzz/tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 $dict \
             -print_final_stats=1 -artifact_prefix="build/fuzz/$target-" "$work" "tests/fuzz/corpus/$target" \
             2>"build/fuzz/$target.log"; then
         tail -n 40 "build/fuzz/$target.log"

@@ -74,7 +74,7 @@ void OnLogin(cti::Link& link, const cti::LoginAnswer& a) {
         Certify(lib, a.phoneNo);
     }
     NotifyHost(lib, "login", a.resultWord(), {a.phoneNo, detail});
-    WriteLog(lib, "LOGIN", "PhoneNo:" + a.phoneNo + "\rWeb:" + lib.user.WebPopupUrl);
+    WriteLog(lib, "LOGIN", LogText({"PhoneNo:" + a.phoneNo, "Web:" + lib.user.WebPopupUrl}, "\r"));
 }
 
 void OnLogout(cti::Link& link, const cti::Answer& a) {

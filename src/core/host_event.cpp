@@ -1,5 +1,7 @@
 #include "core/host_event.h"
 
+#include "base/text.h"
+
 namespace veltrane {
 
 std::string HostEvent(std::string_view subject, std::string_view result,
@@ -18,6 +20,14 @@ std::string WithDetail(std::string event, std::string_view detail) {
     event += detail;
     event += '|';
     return event;
+}
+
+std::string HostEventLine(std::string_view event) {
+    std::string line(TrimView(event));
+    if (line.empty()) return line;
+    for (char& c : line)
+        if (c == '\0' || c == '\r' || c == '\n') c = ' ';
+    return "|SMSG|" + line;
 }
 
 }  // namespace veltrane

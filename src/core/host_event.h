@@ -15,4 +15,10 @@ std::string HostEvent(std::string_view subject, std::string_view result,
 // The event with one more detail at its end.
 std::string WithDetail(std::string event, std::string_view detail);
 
+// The line both deliveries carry: "|SMSG|" + the trimmed event, in which a
+// NUL, CR or LF (a server's text may hold them) becomes a blank, so that the
+// host reads one whole line, the same through its callback (which stops at a
+// NUL) and its window. Empty when the event is blank.
+std::string HostEventLine(std::string_view event);
+
 }  // namespace veltrane

@@ -4,24 +4,24 @@
 
 namespace veltrane {
 
-std::string FormatLogLine(const LocalTime& now, const std::string& phoneNo, std::string_view name,
-                          std::string_view text) {
+std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::string_view name,
+                          const LogText& text) {
     std::string line = FormatStamp(now);
-    if (IsBlank(text)) {
-        line += name;
+    if (text.blank()) {
+        line += EscapeControlCharacters(name);
     } else {
-        line += phoneNo;
+        line += EscapeControlCharacters(phoneNo);
         line += ' ';
-        line += name;
+        line += EscapeControlCharacters(name);
         line += " => ";
-        line += text;
+        line += text.escaped();
     }
     return line;
 }
 
 std::string LogFileName(const LocalTime& now) { return ZeroPadded(now.day, 2) + "_dll.txt"; }
 
-void WriteLog(Library& lib, std::string_view name, std::string_view text) {
+void WriteLog(Library& lib, std::string_view name, const LogText& text) {
     try {
         const LocalTime now = lib.os.clock.now();
         const std::string folder = lib.config.BasePath + "LOG\\";

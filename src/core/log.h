@@ -4,16 +4,19 @@
 #include <string>
 #include <string_view>
 
+#include "base/log_text.h"
 #include "core/library.h"
 
 namespace veltrane {
 
 // Appends one line. A line that cannot be written is lost; the caller goes on.
-void WriteLog(Library& lib, std::string_view name, std::string_view text = {});
+// The name, the phone number in front and the text are written with their
+// control characters escaped (see LogText): only the line end is the log's own.
+void WriteLog(Library& lib, std::string_view name, const LogText& text = {});
 
 // The line as WriteLog writes it, without its CR LF.
-std::string FormatLogLine(const LocalTime& now, const std::string& phoneNo, std::string_view name,
-                          std::string_view text);
+std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::string_view name,
+                          const LogText& text);
 
 // "DD_dll.txt" for the day of the month.
 std::string LogFileName(const LocalTime& now);

@@ -15,19 +15,15 @@ void LogFailure(Library& lib, const Outcome& delivered) {
 }  // namespace
 
 void NotifyHost(Library& lib, std::string_view text) {
-    std::string event = Trim(text);
-    if (event.empty()) return;
-    // The host reads the text up to its NUL; one from the server inside it
-    // would cut the callback's text short of what the window message counts.
-    std::replace(event.begin(), event.end(), '\0', ' ');
-    std::string envelope = "|SMSG|" + event;
+    std::string envelope = HostEventLine(text);
+    if (envelope.empty()) return;
     WriteLog(lib, "SEND_MSG", envelope);
-    lib.outbox.add({Delivery::Kind::Event, std::move(envelope), {}});
-
-    FieldReader fields(event);
+    FieldReader fields(envelope);
+    fields.next();  // "SMSG"
     const std::string subject = fields.next();
     const std::string result = fields.next();
     const std::string detail = fields.next();
+    lib.outbox.add({Delivery::Kind::Event, std::move(envelope), {}});
     if (result == "fail") ShowAlert(lib, subject, detail, 5);
 }
 

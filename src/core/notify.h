@@ -13,9 +13,9 @@
 
 namespace veltrane {
 
-// One host event: "|SMSG|" + trimmed text, logged now, then to the callback
-// and as WM_COPYDATA; an event whose second field is "fail" also raises an
-// alert. A NUL inside the text becomes a blank. A blank text does nothing at all.
+// One host event: HostEventLine(text), logged now, then to the callback and
+// as WM_COPYDATA; an event whose second field is "fail" also raises an
+// alert. A blank text does nothing at all.
 void NotifyHost(Library& lib, std::string_view text);
 // The event HostEvent(subject, result, details).
 void NotifyHost(Library& lib, std::string_view subject, std::string_view result,

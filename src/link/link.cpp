@@ -43,9 +43,10 @@ void LogTick(Link& link) {
     Library& lib = link.lib;
     const bool finished = link.state == LinkState::Stopped || link.state == LinkState::GaveUp;
     WriteLog(lib, "TimerConn",
-             std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (finished ? "Y" : "F") +
-                 "\r[ReConnect:" + std::to_string(link.budgetSpent) + "/" + Budget() +
-                 "] Check Time:" + link.nextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now()));
+             LogText({std::string("isConnect:") + (IsConnected(link) ? "Y" : "F") + " / isFinish:" + (finished ? "Y" : "F"),
+                      "[ReConnect:" + std::to_string(link.budgetSpent) + "/" + Budget() + "] Check Time:" +
+                          link.nextCheckTime + " / Now time:" + FormatCompact(lib.os.clock.now())},
+                     "\r"));
 }
 
 // After giving up: a quiet attempt every CTI_RETRY_SECONDS, if set.
@@ -161,8 +162,9 @@ void LogPacket(Library& lib, const ReceivedPacket& packet) {
     const ServerFrame& frame = *packet.frame;
     WriteLog(lib, "REAL DATA[" + std::to_string(packet.numberInRead) + "]", packet.text);
     WriteLog(lib, "PACKET",
-             packet.text + "\rMsgPacket:LINK\rMsgKind:" + frame.kind + "\rMsgResult:" + frame.result +
-                 "\rMsgSize:" + packet.length + "\rMsgBody:" + frame.body);
+             LogText({packet.text, "MsgPacket:LINK", "MsgKind:" + frame.kind, "MsgResult:" + frame.result,
+                      "MsgSize:" + packet.length, "MsgBody:" + frame.body},
+                     "\r"));
 }
 
 // Logs each packet received and hands it up, in the order they came: a

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -182,6 +183,10 @@ public:
     virtual ~SystemInfo() = default;
     // MAC address text of the first adapter, or the system's error text.
     virtual std::string macAddress() = 0;
+    // The bytes read as text of the system's ANSI code page, in UTF-8;
+    // nothing when they are not text of it: a lead byte without its trail
+    // byte, a trail byte the code page does not have, a byte it does not map.
+    virtual std::optional<std::string> ansiToUtf8(std::string_view bytes) = 0;
     // Ends the host process at once; does not return in the DLL.
     virtual void endProcess(unsigned exitCode) = 0;
 };

@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+
 namespace veltrane::cti {
 
 // One packet as it arrived. The views are valid during the sink's call only.

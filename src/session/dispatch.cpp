@@ -20,7 +20,7 @@ void OnInfo(Library& lib, const cti::InfoNotice& notice) {
 
 // What every kind but INFO does first, whatever the library makes of it.
 void Received(Library& lib, const cti::ServerFrame& frame, const cti::Answer& head) {
-    WriteLog(lib, "CTI READ", frame.body + "\rSubKind:" + head.subKind + "\rPhoneNo:" + head.phoneNo);
+    WriteLog(lib, "CTI READ", LogText({frame.body, "SubKind:" + head.subKind, "PhoneNo:" + head.phoneNo}, "\r"));
     lib.user.CallState.clear();
 }
 

@@ -7,6 +7,7 @@
 #include "session/dispatch.h"
 #include "telephony/call.h"
 #include "web/default_browser.h"
+#include "web/page_origins.h"
 
 namespace veltrane::session {
 
@@ -14,6 +15,7 @@ Session::Session(Platform& os) : lib(os), link(lib, *this), web(lib, *this) {}
 
 void Session::start(const std::string& basePath, const std::string& windowTitle) {
     DLL_START(lib, *this, basePath, windowTitle);
+    web::LogUnusableOrigins(lib);
 }
 
 void Session::finish() { DLL_FINISH(lib, *this); }

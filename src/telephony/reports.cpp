@@ -26,8 +26,9 @@ void OnCall(cti::Link& link, const cti::CallReport& r) {
     Library& lib = link.lib;
     lib.user.CallState = "C";
     WriteLog(lib, "CALL",
-             "PhoneNo:" + r.phoneNo + "\rReadPhone:" + r.otherParty + "\rSendReadKind:" + r.direction +
-                 "(R:InboundCall,S:OutboundCall)");
+             LogText({"PhoneNo:" + r.phoneNo, "ReadPhone:" + r.otherParty,
+                      "SendReadKind:" + r.direction + "(R:InboundCall,S:OutboundCall)"},
+                     "\r"));
     const std::optional<std::int32_t> code = r.code();
     if (!code) return;
     std::string detail;
@@ -44,7 +45,9 @@ void OnSms(cti::Link& link, const cti::SmsReport& r) {
     Library& lib = link.lib;
     lib.user.CallState = "S";
     std::string detail = r.message;
-    WriteLog(lib, "", "ReadPhone:" + r.otherParty + "\rMsgResult:" + r.result + "(R:Read,S:Send)" + "SmsMsg:" + r.message);
+    WriteLog(lib, "",
+             LogText({"ReadPhone:" + r.otherParty, "MsgResult:" + r.result + "(R:Read,S:Send)" + "SmsMsg:" + r.message},
+                     "\r"));
     const bool received = r.result == "R";
     if (received) {
         // The server wants the acknowledgement before anything else happens.
@@ -61,7 +64,7 @@ void OnBooked(cti::Link& link, const cti::SmsReport& r) {
     Library& lib = link.lib;
     lib.user.CallState = "B";
     std::string detail = r.message;
-    WriteLog(lib, "", "ReadPhone:" + r.otherParty + "\rSendReadKind:" + "(R:InboundCall,S:OutboundCall)");
+    WriteLog(lib, "", LogText({"ReadPhone:" + r.otherParty, "SendReadKind:(R:InboundCall,S:OutboundCall)"}, "\r"));
     if (r.failed()) {
         const std::optional<std::string> failure = FailedSmsDetail(r);
         if (!failure) return;

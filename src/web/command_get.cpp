@@ -1,10 +1,13 @@
 #include "web/command_get.h"
 
 #include <exception>
+#include <vector>
 
 #include "core/log.h"
 #include "core/notify.h"
 #include "base/text.h"
+#include "web/page_origins.h"
+#include "web/request_values.h"
 
 namespace veltrane::web {
 
@@ -16,26 +19,23 @@ const std::string kInvalidPhoneNumber = "Invalid Phone Number";
 const std::string kInvalidMessage = "Invalid SMS Message";
 const std::string kDifferentPhoneNumber = "Different Phone Number";
 
-std::string ParametersText(const Parameters& parameters) {
-    std::string text;
-    for (const Parameter& parameter : parameters) text += parameter.name + "=" + parameter.value + "\r\n";
-    return text;
+// One line per parameter, each ended by CR LF; what the names and values
+// carry is escaped, the line ends are the log's layout.
+LogText ParametersLog(const Parameters& parameters) {
+    std::vector<std::string> lines;
+    for (const Parameter& parameter : parameters) lines.push_back(parameter.name + "=" + parameter.value);
+    lines.emplace_back();  // the last line's end
+    return LogText(lines, "\r\n");
 }
-
-// A "|" would add fields to the CTI packet or the host event the value goes
-// into; CR, LF and NUL would end its line.
-bool BreaksAField(const std::string& value) {
-    return value.find_first_of(std::string("|\r\n\0", 4)) != std::string::npos;
-}
-bool BreaksALine(const std::string& value) { return value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
 
 // Why a signed-in request with both numbers is still refused; empty when it is not.
-std::string Refusal(const TCONFIG_INFO& c, const std::string& phoneNo, const std::string& guestPhone,
+std::string Refusal(Library& lib, const std::string& phoneNo, const std::string& guestPhone,
                     const std::string& smsMessage) {
-    if (BreaksAField(phoneNo) || BreaksAField(guestPhone)) return kInvalidPhoneNumber;
-    if (BreaksALine(smsMessage)) return kInvalidMessage;
+    if (!IsDialString(phoneNo) || !IsDialString(guestPhone)) return kInvalidPhoneNumber;
+    if (!IsMessageText(smsMessage, [&lib](std::string_view text) { return lib.os.system.ansiToUtf8(text); }))
+        return kInvalidMessage;
     // The calling line is the one signed in, whatever the page names.
-    if (Trim(phoneNo) != Trim(c.PHONE_NO)) return kDifferentPhoneNumber;
+    if (Trim(phoneNo) != Trim(lib.config.PHONE_NO)) return kDifferentPhoneNumber;
     return {};
 }
 }  // namespace
@@ -49,9 +49,8 @@ std::string CommandLabel(const std::string& kind) {
 
 void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
     Library& lib = web.lib;
-    const std::string text = ParametersText(parameters);
-    if (IsBlank(text)) return;
-    WriteLog(lib, "HTTP READ", text);
+    if (parameters.empty()) return;
+    WriteLog(lib, "HTTP READ", ParametersLog(parameters));
 
     TCONFIG_INFO& c = lib.config;
     const std::string kind = ParameterValue(parameters, "KIND");
@@ -68,7 +67,7 @@ void HTTPServerCommandGet(Web& web, const Parameters& parameters) {
         ShowAlert(lib, "HTTP Fail", kNoPhoneNumber, 5);
         return;
     }
-    if (const std::string refusal = Refusal(c, phoneNo, guestPhone, smsMessage); !refusal.empty()) {
+    if (const std::string refusal = Refusal(lib, phoneNo, guestPhone, smsMessage); !refusal.empty()) {
         WriteLog(lib, "HTTP READ", "[" + kind + ":" + label + "]Refused:" + refusal);
         ShowAlert(lib, "HTTP Fail", refusal, 5);
         return;
@@ -110,8 +109,7 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
     Library& lib = web.lib;
     CommandAnswer answer;
     try {
-        const TCONFIG_INFO& c = lib.config;
-        const OriginVerdict verdict = JudgeOrigin(request.source, AllowedOrigins(lib.user.WebPopupUrl, c.WEB_ORIGINS));
+        const OriginVerdict verdict = JudgeOrigin(request.source, PageOriginsOf(lib).allowed);
         if (request.method == "OPTIONS") {
             // Only a page named by its Origin may be told what it can send.
             if (verdict.allowOrigin.empty()) {
@@ -124,7 +122,7 @@ CommandAnswer ServeCommand(Web& web, const CommandRequest& request) {
             return answer;
         }
         // A request without parameters does nothing, whoever sends it.
-        if (!verdict.allowed && !IsBlank(ParametersText(request.parameters))) {
+        if (!verdict.allowed && !request.parameters.empty()) {
             WriteLog(lib, "HTTPServer", "Refused " + verdict.refusal);
             answer.kind = CommandAnswer::Kind::Forbidden;
             return answer;

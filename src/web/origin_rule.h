@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "web/ansi_text.h"
+
 namespace veltrane::web {
 
 // The origin of a URL as "scheme://host:port": scheme and host in lower
@@ -15,9 +17,17 @@ namespace veltrane::web {
 // text is no absolute URL with a host ("null" included).
 std::string OriginOf(std::string_view url);
 
+struct PageOrigins {
+    std::vector<std::string> allowed;   // origins, host names in ASCII
+    std::vector<std::string> unusable;  // listed texts that name no origin, as written
+};
+
 // The origin of the login's web address, then those of `listed`: origins or
-// URLs separated by commas or blanks. Texts without an origin are left out.
-std::vector<std::string> AllowedOrigins(std::string_view webAddress, std::string_view listed);
+// URLs separated by commas or blanks. A host name in Unicode counts in its
+// ASCII form, as browsers send it (see idn.h). A listed text counts when it
+// is an absolute URL whose host is a name of letters, digits, "-", "_" and
+// dots, or an IP address; the others are unusable.
+PageOrigins AllowedOrigins(std::string_view webAddress, std::string_view listed, const AnsiToUtf8& toUtf8);
 
 // The headers a browser adds that tell where a request comes from; each is
 // absent when the request did not carry it.
@@ -35,8 +45,9 @@ struct OriginVerdict {
 
 // The first of Origin, Referer and Sec-Fetch-Site that the request carries
 // decides: an Origin or a Referer must have an allowed origin, a
-// Sec-Fetch-Site must be "same-origin" or "none". A request with none of
-// them comes from a program, not a page, and is allowed.
+// Sec-Fetch-Site must be "same-origin" ("none", a link opened from outside
+// the browser, a bookmark or a typed address, names no page to judge). A
+// request with none of them comes from a program, not a page, and is allowed.
 OriginVerdict JudgeOrigin(const RequestSource& source, const std::vector<std::string>& allowed);
 
 }  // namespace veltrane::web

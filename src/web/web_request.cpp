@@ -29,13 +29,13 @@ void WEB_REQUEST(Web& web, const std::string& code, const std::string& phoneNo, 
     const std::string label = PageLabel(code);
     const std::string kind = "pKind[" + code + ":" + label + "]";
     WriteLog(lib, "WEB_REQUEST",
-             lib.user.WebPopupUrl + "\r" + kind + "\r" + "pPhone:" + phoneNo + "\r" + "pPhone:" + guestPhone + "\r" +
-                 "pMsg:" + message);
+             LogText({lib.user.WebPopupUrl, kind, "pPhone:" + phoneNo, "pPhone:" + guestPhone, "pMsg:" + message},
+                     "\r"));
     ShowAlert(lib, "WEB_REQUEST", kind + lib.config.PHONE_NO, 0);
     WriteLog(lib, "ENCODE",
-             "WEB_POPUP_URL=" + lib.user.WebPopupUrl + "\r" + "KIND[(" + code + ")" + label + "]" + "\r" +
-                 "PHONE_NO[" + phoneNo + "]" + "\r" + "GUEST_PHONE[" + guestPhone + "]" + "\r" + "SMS_MSG[" +
-                 message + "]");
+             LogText({"WEB_POPUP_URL=" + lib.user.WebPopupUrl, "KIND[(" + code + ")" + label + "]",
+                      "PHONE_NO[" + phoneNo + "]", "GUEST_PHONE[" + guestPhone + "]", "SMS_MSG[" + message + "]"},
+                     "\r"));
     PostPopupForm(web, lib.user.WebPopupUrl, PopupFields{code, phoneNo, guestPhone, message});
 }
 

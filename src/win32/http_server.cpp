@@ -49,6 +49,17 @@ std::string SocketErrorText(const char* what, const std::string& address, std::i
            std::to_string(error) + ")";
 }
 
+struct ListenFailure {
+    int code = 0;
+    std::string text;
+};
+
+// The system has no IPv6, or no [::1]; unlike a port another program holds.
+bool IsWithoutIpv6(int error) {
+    return error == WSAEAFNOSUPPORT || error == WSAEPFNOSUPPORT || error == WSAEPROTONOSUPPORT ||
+           error == WSAEADDRNOTAVAIL;
+}
+
 sockaddr_in LoopbackV4(std::int32_t port) {
     sockaddr_in v4{};
     v4.sin_family = AF_INET;
@@ -58,13 +69,15 @@ sockaddr_in LoopbackV4(std::int32_t port) {
 }
 
 // A listening socket on the loopback address of one family.
-UniqueSocket OpenListener(int family, std::int32_t port, std::string& error) {
+UniqueSocket OpenListener(int family, std::int32_t port, ListenFailure& failure) {
     const std::string address = family == AF_INET ? "127.0.0.1" : "[::1]";
+    const auto fail = [&](const char* what) {
+        failure.code = ::WSAGetLastError();
+        failure.text = SocketErrorText(what, address, port, failure.code);
+        return UniqueSocket();
+    };
     UniqueSocket socket(::socket(family, SOCK_STREAM, IPPROTO_TCP));
-    if (!socket) {
-        error = SocketErrorText("socket", address, port, ::WSAGetLastError());
-        return {};
-    }
+    if (!socket) return fail("socket");
     // No SO_EXCLUSIVEADDRUSE: the connections this server closes wait out
     // their TIME_WAIT on the port, and with it a restarted host program
     // could not listen again for minutes.
@@ -83,14 +96,8 @@ UniqueSocket OpenListener(int family, std::int32_t port, std::string& error) {
         v6->sin6_addr = in6addr_loopback;
         length = sizeof *v6;
     }
-    if (::bind(socket.get(), reinterpret_cast<const sockaddr*>(&storage), length) == SOCKET_ERROR) {
-        error = SocketErrorText("bind", address, port, ::WSAGetLastError());
-        return {};
-    }
-    if (::listen(socket.get(), SOMAXCONN) == SOCKET_ERROR) {
-        error = SocketErrorText("listen", address, port, ::WSAGetLastError());
-        return {};
-    }
+    if (::bind(socket.get(), reinterpret_cast<const sockaddr*>(&storage), length) == SOCKET_ERROR) return fail("bind");
+    if (::listen(socket.get(), SOMAXCONN) == SOCKET_ERROR) return fail("listen");
     return socket;
 }
 
@@ -166,7 +173,9 @@ struct HttpServer::Connection {
     std::uint64_t id = 0;
     UniqueSocket socket;
     Phase phase = Phase::Reading;
+    ULONGLONG acceptedAt = 0;
     ULONGLONG deadline = 0;
+    std::size_t received = 0;  // bytes of the request so far
     web::HttpRequestParser parser;
     std::string answer;
     std::size_t sent = 0;
@@ -185,20 +194,26 @@ Outcome HttpServer::listen(std::int32_t port) {
     if (listening_) return {};
     if (!winsock_.ready()) return Outcome::Failure("Windows Sockets are not available");
     if (port < 0 || port > 65535) return Outcome::Failure("Invalid port " + std::to_string(port));
-    std::string error;
-    UniqueSocket v4 = OpenListener(AF_INET, port, error);
-    if (!v4) return Outcome::Failure(error);
+    ListenFailure failure;
+    UniqueSocket v4 = OpenListener(AF_INET, port, failure);
+    if (!v4) return Outcome::Failure(failure.text);
     const std::int32_t boundPort = BoundPort(v4.get());
-    std::string v6Error;
-    UniqueSocket v6 = OpenListener(AF_INET6, boundPort, v6Error);  // absent where there is no IPv6
-
     std::vector<UniqueSocket> listeners;
     listeners.push_back(std::move(v4));
-    if (v6) listeners.push_back(std::move(v6));
+    // A page that names "localhost" reaches [::1] first: one another
+    // program holds there must be reported as on 127.0.0.1.
+    if (UniqueSocket v6 = OpenListener(AF_INET6, boundPort, failure)) {
+        listeners.push_back(std::move(v6));
+    } else if (IsWithoutIpv6(failure.code)) {
+        log("HTTPServer", "PORT:" + std::to_string(boundPort) + " / 127.0.0.1 only, no IPv6: " + failure.text);
+    } else {
+        return Outcome::Failure(failure.text);
+    }
     for (const UniqueSocket& listener : listeners) {
         if (!SetNonBlocking(listener.get()))
             return Outcome::Failure(SocketErrorText("ioctlsocket", "127.0.0.1", boundPort, ::WSAGetLastError()));
     }
+    std::string error;
     std::shared_ptr<Mailbox> mailbox = Mailbox::Open(error);
     if (!mailbox) return Outcome::Failure(error);
 
@@ -303,8 +318,8 @@ void HttpServer::acceptPending(SOCKET listener) {
             log("HTTPServer", "ListenException");
             return;
         }
-        // Beyond the cap the socket is closed at once, unread and unanswered.
-        if (open() >= cap) continue;
+        // Beyond the cap, without room, the socket is closed at once, unread and unanswered.
+        if (open() >= cap && !makeRoom()) continue;
         if (!SetNonBlocking(client.get())) {
             log("HTTPServer", "Exception");
             continue;
@@ -312,9 +327,26 @@ void HttpServer::acceptPending(SOCKET listener) {
         Connection& connection = connections_.emplace_back();
         connection.id = ++nextConnectionId_;
         connection.socket = std::move(client);
-        connection.deadline = ::GetTickCount64() + limits_.requestTimeoutMs;
+        connection.acceptedAt = ::GetTickCount64();
+        connection.deadline = connection.acceptedAt + limits_.requestTimeoutMs;
         log("HTTPServerConnect");
+        // What the client sent already counts at once: a connection that has
+        // sent something within its grace keeps its place.
+        advance(connection);
     }
+}
+
+bool HttpServer::makeRoom() {
+    const ULONGLONG now = ::GetTickCount64();
+    // The list is in the order of acceptance: the oldest first.
+    for (Connection& connection : connections_) {
+        if (connection.phase != Phase::Reading) continue;
+        if (connection.received == 0 || now - connection.acceptedAt >= limits_.readingGraceMs) {
+            close(connection, Step::Close);
+            return true;
+        }
+    }
+    return false;
 }
 
 void HttpServer::takeAnswers() {
@@ -359,6 +391,7 @@ HttpServer::Step HttpServer::read(Connection& connection) {
     while (parser.status() == web::HttpRequestParser::Status::NeedMore) {
         const int received = ::recv(connection.socket.get(), buffer, sizeof buffer, 0);
         if (received > 0) {
+            connection.received += static_cast<std::size_t>(received);
             parser.feed(std::string_view(buffer, static_cast<std::size_t>(received)));
             continue;
         }

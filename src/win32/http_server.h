@@ -20,7 +20,12 @@
 namespace veltrane::win32 {
 
 struct HttpServerLimits {
-    int maxConnections = 64;        // more at once are closed as soon as accepted
+    // When all are taken, a new connection takes the place of the oldest one
+    // still reading that has sent nothing or has had readingGraceMs; without
+    // such a one it is closed as soon as accepted. So a program holding
+    // connections open cannot keep a page's request out.
+    int maxConnections = 64;
+    DWORD readingGraceMs = 1000;
     DWORD requestTimeoutMs = 5000;  // to read the whole request, and to send the answer
     DWORD lingerTimeoutMs = 1000;   // to read what a client sent beyond its request
 };
@@ -33,8 +38,10 @@ public:
     HttpServer& operator=(const HttpServer&) = delete;
 
     bool listening() const override { return listening_; }
-    // Listens on 127.0.0.1 and, where the system has it, [::1]. A server
-    // already listening keeps its port. Port 0 takes one the system chooses.
+    // Listens on 127.0.0.1 and [::1] (browsers try "localhost" there first),
+    // and fails when either address cannot be had; on a system without IPv6
+    // on 127.0.0.1 alone, with a log line. A server already listening keeps
+    // its port. Port 0 takes one the system chooses.
     Outcome listen(std::int32_t port) override;
     // Tells the sink to let go of the requests it holds, wakes the server's
     // thread and waits for it to close the listeners and every connection.
@@ -53,6 +60,7 @@ private:
     static DWORD WINAPI ThreadMain(LPVOID self) noexcept;
     void serveAll();
     void acceptPending(SOCKET listener);
+    bool makeRoom();
     void takeAnswers();
     void advance(Connection& connection);
     Step read(Connection& connection);

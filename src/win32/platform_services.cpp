@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "win32/host_call.h"
+#include "winsupport/code_page.h"
 #include "winsupport/unique_handle.h"
 
 namespace veltrane::win32 {
@@ -242,6 +243,12 @@ std::string WindowsSystemInfo::macAddress() {
         mac += part;
     }
     return mac;
+}
+
+std::optional<std::string> WindowsSystemInfo::ansiToUtf8(std::string_view bytes) {
+    const std::optional<std::wstring> wide = winsupport::WidenStrictly(bytes, CP_ACP);
+    if (!wide) return std::nullopt;
+    return winsupport::Narrow(*wide, CP_UTF8);
 }
 
 void WindowsSystemInfo::endProcess(unsigned exitCode) {

@@ -109,6 +109,7 @@ public:
     // `beforeEnding` runs just before the process is ended.
     explicit WindowsSystemInfo(std::function<void()> beforeEnding) : beforeEnding_(std::move(beforeEnding)) {}
     std::string macAddress() override;
+    std::optional<std::string> ansiToUtf8(std::string_view bytes) override;
     void endProcess(unsigned exitCode) override;
 
 private:

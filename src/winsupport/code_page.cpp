@@ -16,6 +16,18 @@ std::wstring Widen(std::string_view text, unsigned codePage) {
     return result;
 }
 
+std::optional<std::wstring> WidenStrictly(std::string_view text, unsigned codePage) {
+    if (text.empty()) return std::wstring();
+    if (text.size() > INT_MAX / 2) return std::nullopt;
+    const int length = static_cast<int>(text.size());
+    const int chars = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (chars <= 0) return std::nullopt;
+    std::wstring result(static_cast<std::size_t>(chars), L'\0');
+    if (::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, result.data(), chars) != chars)
+        return std::nullopt;
+    return result;
+}
+
 std::string Narrow(std::wstring_view text, unsigned codePage, const char* defaultChar) {
     if (text.empty() || text.size() > INT_MAX / 4) return {};
     const int length = static_cast<int>(text.size());

@@ -4,7 +4,8 @@ veltrane.dll under Wine, signed in through the CTI simulator.
 
 The simulator's web address serves the service's page; a small HTTP server
 here serves the same page from other origins. Each case loads a page that
-acts on load (form POST, <img>, fetch) and checks what reached the simulator:
+acts on load (form POST, <img>, fetch), or opens the library's address the
+way a mail client opens a link, and checks what reached the simulator:
 the CALL packet of the case's own number, or, for a refused case, the
 library's refusal log line and no CALL packet.
 
@@ -35,6 +36,7 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OWN_NUMBER = "0212345678"
+OUTSIDE = object()  # a case opened from outside the browser
 CASE_WAIT = 15  # seconds for one case's outcome to show
 
 
@@ -136,6 +138,26 @@ class Chromium:
         os.close(self._answers)
 
 
+def open_from_outside(url, profile):
+    """Opens a URL the way a mail or chat client opens a link: a browser
+    started with the URL on its command line, here one that loads it and ends."""
+    process = subprocess.Popen(
+        ["chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync", "--no-first-run", "--user-data-dir=" + profile,
+         "--virtual-time-budget=5000", "--dump-dom", url],
+        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        process.wait(CASE_WAIT * 2)
+    except subprocess.TimeoutExpired:
+        raise TimeoutError("the browser did not end")
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGKILL)  # and whatever it left behind
+        except ProcessLookupError:
+            pass
+        process.wait(10)
+
+
 class PageHandler(http.server.BaseHTTPRequestHandler):
     """Serves the test page to any GET, from an origin that is not the service's."""
 
@@ -233,8 +255,9 @@ def grant_local_network(browser, origin):
             continue
 
 
-def run_cases(session, browser, page_port):
-    """Each case: (what, page URL, expected outcome of a fetch or None, the case's own number, allowed)."""
+def run_cases(session, browser, page_port, outside_profile):
+    """Each case: (what, page URL, expected outcome of a fetch or None, the case's own number, allowed).
+    A fetch outcome of OUTSIDE opens the URL from outside the browser instead."""
     def page(origin, how, guest):
         query = urllib.parse.urlencode({"lib": session.web_port, "how": how, "phone": OWN_NUMBER, "guest": guest})
         return origin + "/veltrane/click_to_call.html?" + query
@@ -242,8 +265,10 @@ def run_cases(session, browser, page_port):
     service = "http://127.0.0.1:%d" % session.service_port
     other = "http://other.test:%d" % page_port
     other_port = "http://127.0.0.1:%d" % page_port
-    rebound = "http://rebind.test:%d/?%s" % (session.web_port, urllib.parse.urlencode(
-        {"KIND": "CS", "PHONE_NO": OWN_NUMBER, "GUEST_PHONE": "0101000008"}))
+
+    def direct(host, guest):
+        return "http://%s:%d/?%s" % (host, session.web_port, urllib.parse.urlencode(
+            {"KIND": "CS", "PHONE_NO": OWN_NUMBER, "GUEST_PHONE": guest}))
     cases = [
         ("the service's page, form POST", page(service, "form", "0101000001"), None, "0101000001", True),
         ("the service's page, fetch", page(service, "fetch", "0101000002"), "status 200", "0101000002", True),
@@ -254,15 +279,20 @@ def run_cases(session, browser, page_port):
          "0101000006", False),
         ("another port of 127.0.0.1, form POST", page(other_port, "form", "0101000007"), None, "0101000007", False),
         # Typed in or opened by a rebound name: no Origin or Referer, only a Host that names another site.
-        ("a DNS-rebinding Host", rebound, None, "0101000008", False),
+        ("a DNS-rebinding Host", direct("rebind.test", "0101000008"), None, "0101000008", False),
+        # A link in a mail: no Origin or Referer, Sec-Fetch-Site none; the agent's own number is no secret.
+        ("a link opened from outside the browser", direct("127.0.0.1", "0101000009"), OUTSIDE, "0101000009", False),
     ]
     failures = 0
     for what, url, fetch_outcome, guest, allowed in cases:
         refused_before = session.refusals()
         problem = None
         try:
-            browser.navigate(url)
-            if fetch_outcome is not None:
+            if fetch_outcome is OUTSIDE:
+                open_from_outside(url, outside_profile)
+            else:
+                browser.navigate(url)
+            if fetch_outcome not in (None, OUTSIDE):
                 wait_until(lambda: browser.evaluate("location.href") == url, CASE_WAIT, "the page did not load")
                 seen = browser.evaluate("window.outcome", CASE_WAIT)
                 if seen != fetch_outcome:
@@ -274,6 +304,8 @@ def run_cases(session, browser, page_port):
                 time.sleep(0.5)
                 if session.calls_for(guest):
                     problem = "a CALL packet reached the simulator"
+                elif fetch_outcome is OUTSIDE and "Refused Sec-Fetch-Site:none" not in read_text(session.library_log):
+                    problem = "refused, but not as a link from outside"
         except (TimeoutError, RuntimeError) as error:
             problem = str(error)
         calls = len(session.calls_for(guest))
@@ -310,7 +342,7 @@ def main():
             # The service's page counts as a public site, as it is in real use.
             "--ip-address-space-overrides=%s=public" % service])
         grant_local_network(browser, "http://" + service)
-        failures = run_cases(session, browser, page_port)
+        failures = run_cases(session, browser, page_port, os.path.join(work, "outside-profile"))
         browser.close()
         browser = None
         held = session.finish()

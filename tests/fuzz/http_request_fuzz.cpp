@@ -1,18 +1,54 @@
 // The local command server's request parser: fed in pieces whose sizes come
 // from the input, it must reach the same outcome as fed in one piece, and
-// what it hands on must be readable.
+// what it hands on must be readable: the origin rule judges its headers (its
+// Origin read as a WEB_ORIGINS listing too), its values are checked as the
+// command server checks them, and the log line of its parameters holds no
+// control character but the library's own line ends.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/log_text.h"
+#include "web/http_answer.h"
 #include "web/http_request.h"
+#include "web/origin_rule.h"
+#include "web/request_values.h"
 
 namespace {
 
 using veltrane::web::HttpRequestParser;
+
+// A control character other than CR LF between parts: the log could be forged.
+bool HasStrayControl(const std::string& escaped) {
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(escaped[i]);
+        const bool lineEnd = escaped.compare(i, 2, "\r\n") == 0;
+        if (lineEnd) ++i;
+        else if (byte < 0x20 || byte == 0x7F) return true;
+    }
+    return false;
+}
+
+void CheckWhatItHandsOn(const veltrane::web::HttpRequest& request) {
+    using namespace veltrane::web;
+    RefusedHost(request);
+    const CommandRequest command = CommandRequestOf(request);
+    const AnsiToUtf8 asIs = [](std::string_view text) { return std::optional<std::string>(text); };
+    const PageOrigins origins = AllowedOrigins("http://127.0.0.1:8080/", command.source.origin.value_or(""), asIs);
+    JudgeOrigin(command.source, origins.allowed);
+    std::vector<std::string> lines;
+    for (const veltrane::Parameter& parameter : command.parameters) {
+        IsDialString(parameter.value);
+        IsMessageText(parameter.value, asIs);
+        lines.push_back(parameter.name + "=" + parameter.value);
+    }
+    lines.emplace_back();
+    if (HasStrayControl(veltrane::LogText(lines, "\r\n").escaped())) std::abort();
+}
 
 bool Same(const HttpRequestParser& a, const HttpRequestParser& b) {
     if (a.status() != b.status()) return false;
@@ -40,9 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!Same(whole, cut)) std::abort();
 
-    if (whole.status() == HttpRequestParser::Status::Complete) {
-        veltrane::web::RequestParameters(whole.request());
-        veltrane::web::RefusedHost(whole.request());
-    }
+    if (whole.status() == HttpRequestParser::Status::Complete) CheckWhatItHandsOn(whole.request());
     return 0;
 }

@@ -36,9 +36,30 @@ TEST_F(Log, LineCarriesThePhoneNameAndTextOrJustTheName) {
               "[2026-03-07 09:05:01] HTTPServer => PORT:12209\r\n");
 }
 
-TEST_F(Log, TextIsWrittenUntrimmedWithItsLineBreaks) {
-    WriteLog(lib, "TimerConn", " isConnect:Y\r[ReConnect:0/10] \t");
-    EXPECT_EQ(t.files.appended, Vec{"[2026-03-07 09:05:01] TimerConn =>  isConnect:Y\r[ReConnect:0/10] \t\r\n"});
+TEST_F(Log, NothingWrittenCanStartALineOnlyTheLibrarysOwnLayoutDoes) {
+    struct Case {
+        LogText text;
+        std::string written;
+    };
+    const Case cases[] = {
+        // Untrimmed; every control character escaped, CP949 and "\" as they are.
+        {" a\r\n[2099-01-01 00:00:00]forged\t", " a\\r\\n[2099-01-01 00:00:00]forged\\t"},
+        {std::string("\0\x1B[2J\x7F\x1F", 7), "\\x00\\x1B[2J\\x7F\\x1F"},
+        {"\xB0\xA1\xC7\xD1 C:\\Base\\ \x80\xFF", "\xB0\xA1\xC7\xD1 C:\\Base\\ \x80\xFF"},
+        // Parts joined by the library's own separator, each escaped.
+        {LogText({"isConnect:Y", "[ReConnect:0/10]\r\n"}, "\r"), "isConnect:Y\r[ReConnect:0/10]\\r\\n"},
+        {LogText(std::vector<std::string>{"KIND=CS", "PHONE_NO=1\r\n2", ""}, "\r\n"), "KIND=CS\r\nPHONE_NO=1\\r\\n2\r\n"},
+    };
+    lib.config.PHONE_NO = "0212\r\n[x]";
+    for (const Case& one : cases) {
+        t.files.appended.clear();
+        WriteLog(lib, "HTTP\nREAD", one.text);
+        EXPECT_EQ(t.files.appended, Vec{"[2026-03-07 09:05:01]0212\\r\\n[x] HTTP\\nREAD => " + one.written + "\r\n"});
+    }
+    // Blank parts make a blank text: the name alone.
+    t.files.appended.clear();
+    WriteLog(lib, "TimerConn", LogText({" ", "\t"}, "\r\n"));
+    EXPECT_EQ(t.files.appended, Vec{"[2026-03-07 09:05:01]TimerConn\r\n"});
 }
 
 TEST_F(Log, OneFilePerDayOfTheMonth) {

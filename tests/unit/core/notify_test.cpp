@@ -68,10 +68,12 @@ TEST_F(Notify, CallbackComesBeforeTheCopyAndBothBeforeTheAlert) {
                                  " POPUP_INFO => [Time(ms):1000]dllfinish=>socket disconnect"}));
 }
 
-TEST_F(Notify, NulInsideTheTextBecomesABlankSoBothDeliveriesCarryTheSameText) {
+TEST_F(Notify, NulCrAndLfInsideTheTextBecomeBlanksSoTheHostReadsOneLineBothWays) {
     NotifyHost(lib, std::string("sms|success|0212|0311|read|a\0b|\0", 32));
-    t.settle();
-    EXPECT_EQ(t.events(), Vec{"|SMSG|sms|success|0212|0311|read|a b|"});
+    NotifyHost(lib, "login|success|0212|http://w.example/\r\n|");
+    NotifyHost(lib, "sms|success|\xB0\xA1\xB3\xAA|line\r\nbreak\x1B|");
+    EXPECT_EQ(t.events(), (Vec{"|SMSG|sms|success|0212|0311|read|a b|", "|SMSG|login|success|0212|http://w.example/  |",
+                               "|SMSG|sms|success|\xB0\xA1\xB3\xAA|line  break\x1B|"}));
     EXPECT_EQ(t.host.copies, t.events());
 }
 
@@ -103,12 +105,6 @@ TEST_F(Notify, AlertMessageIsTheThirdFieldOnlyWhenItIsClosed) {
         t.settle();
         EXPECT_EQ(t.alerts(), Vec{one.alert}) << one.event;
     }
-}
-
-TEST_F(Notify, EventIsDeliveredAsGivenWithoutEscaping) {
-    NotifyHost(lib, "sms|success|\xB0\xA1\xB3\xAA|line\r\nbreak|");
-    t.settle();
-    EXPECT_EQ(t.events(), Vec{"|SMSG|sms|success|\xB0\xA1\xB3\xAA|line\r\nbreak|"});
 }
 
 TEST_F(Notify, FailureToLogDoesNotStopTheDelivery) {

@@ -142,6 +142,38 @@ void FakeDefaultBrowser::removePages(const std::string& pattern, std::int32_t mi
     }
 }
 
+namespace {
+// CP949 and UTF-8: "가", "국", "글", "한".
+const std::map<std::string, std::string> kCp949ToUtf8 = {
+    {"\xB0\xA1", "\xEA\xB0\x80"},
+    {"\xB1\xB9", "\xEA\xB5\xAD"},
+    {"\xB1\xDB", "\xEA\xB8\x80"},
+    {"\xC7\xD1", "\xED\x95\x9C"},
+};
+
+bool IsCp949Trail(unsigned char byte) {
+    return (byte >= 0x41 && byte <= 0x5A) || (byte >= 0x61 && byte <= 0x7A) || (byte >= 0x81 && byte <= 0xFE);
+}
+}  // namespace
+
+std::optional<std::string> FakeSystem::ansiToUtf8(std::string_view bytes) {
+    std::string utf8;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte < 0x80) {
+            utf8 += bytes[i];
+            continue;
+        }
+        if (byte == 0x80 || byte == 0xFF || i + 1 == bytes.size() || !IsCp949Trail(static_cast<unsigned char>(bytes[i + 1])))
+            return std::nullopt;
+        const auto known = kCp949ToUtf8.find(std::string(bytes.substr(i, 2)));
+        if (known == kCp949ToUtf8.end()) return std::nullopt;
+        utf8 += known->second;
+        ++i;
+    }
+    return utf8;
+}
+
 TestLibrary::TestLibrary()
     : platform{clock,  ini,        files,      host,            desktop, timerConn,      connectPause, linkWork,
                socket, httpServer, httpServerRetry, browser, defaultBrowser, pageCleanup, system,     random},

@@ -197,11 +197,15 @@ public:
     void removePages(const std::string& pattern, std::int32_t minimumAgeSeconds) override;
 };
 
+// Its ANSI code page is CP949 in the shape of its bytes (ASCII, and lead
+// bytes 0x81 to 0xFE with a trail byte 0x41 to 0x5A, 0x61 to 0x7A or 0x81 to
+// 0xFE), but it knows only the few Korean characters of kCp949ToUtf8.
 class FakeSystem : public SystemInfo {
 public:
     std::string mac = "00-1A-2B-3C-4D-5E";
     std::vector<unsigned> exitCodes;
     std::string macAddress() override { return mac; }
+    std::optional<std::string> ansiToUtf8(std::string_view bytes) override;
     void endProcess(unsigned exitCode) override { exitCodes.push_back(exitCode); }
 };
 

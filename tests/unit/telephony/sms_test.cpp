@@ -49,7 +49,7 @@ TEST_F(Sms, InstantIsLoggedAsGivenAndSentTrimmed) {
     SMS_INSTANT(link, " 01012345678 ", " hello\r\n");
     const std::string packet = "|LINK|SMS       |R|0032|R|0212345678|01012345678|hello||";
     EXPECT_EQ(t.socket.packets, Vec{Wire(packet)});
-    EXPECT_EQ(commandLog(), (Vec{"0212345678 SMS_INSTANT => pCalledNo: 01012345678  / pMsg: hello\r\n",
+    EXPECT_EQ(commandLog(), (Vec{"0212345678 SMS_INSTANT => pCalledNo: 01012345678  / pMsg: hello\\r\\n",
                                  "0212345678 REQUEST_SMS => pCalledNo:01012345678 / pMsg:hello / pSendTime:",
                                  "0212345678 CTI SEND => " + packet}));
     EXPECT_TRUE(t.events().empty());

@@ -97,7 +97,7 @@ TEST_F(CommandGet, NotSignedInOnlyAlerts) {
 
 TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
     struct Case {
-        const char* query;
+        std::string query;
         std::string alert;
     };
     const Case cases[] = {
@@ -110,6 +110,17 @@ TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
         {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101%0D%0A%7CLINK%7C", "HTTP Fail=>Invalid Phone Number"},
         {"KIND=CS&PHONE_NO=0212345678%0A&GUEST_PHONE=0101", "HTTP Fail=>Invalid Phone Number"},
         {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101%00", "HTTP Fail=>Invalid Phone Number"},
+        // Only what a dial string holds, at most 32 bytes; a lone CP949 lead
+        // byte would take the "|" after it as its trail byte.
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0832700000%B0", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=010abc", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=%3Cx%3E", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101%1B", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + std::string(33, '1'), "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + std::string(60000, '1'), "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=SS&PHONE_NO=0212345678%C7%D1&GUEST_PHONE=0101", "HTTP Fail=>Invalid Phone Number"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0", "HTTP Fail=>Invalid SMS Message"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0%7Cx", "HTTP Fail=>Invalid SMS Message"},
         {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%0Db", "HTTP Fail=>Invalid SMS Message"},
         {"KIND=SS&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%0Ab", "HTTP Fail=>Invalid SMS Message"},
         {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=a%00b", "HTTP Fail=>Invalid SMS Message"},
@@ -118,14 +129,25 @@ TEST_F(CommandGet, RefusedRequestsOnlyAlertAndChangeNothing) {
         t.lib.config.GUEST_PHONE = "0101111222";
         t.clearRecords();
         Run(one.query);
-        EXPECT_EQ(t.alerts(), Lines{one.alert}) << one.query;
-        EXPECT_TRUE(t.events().empty()) << one.query;
-        EXPECT_TRUE(t.socket.packets.empty()) << one.query;
-        EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678") << one.query;
-        EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222") << one.query;
-        EXPECT_EQ(t.lib.user.CallState, "L") << one.query;
+        const std::string which = one.query.substr(0, 80);
+        EXPECT_EQ(t.alerts(), Lines{one.alert}) << which;
+        EXPECT_TRUE(t.events().empty()) << which;
+        EXPECT_TRUE(t.socket.packets.empty()) << which;
+        EXPECT_EQ(t.lib.config.PHONE_NO, "0212345678") << which;
+        EXPECT_EQ(t.lib.config.GUEST_PHONE, "0101111222") << which;
+        EXPECT_EQ(t.lib.user.CallState, "L") << which;
     }
     EXPECT_EQ(t.logTexts("HTTP READ").back(), "[SI:SMS Information]Refused:Invalid SMS Message");
+}
+
+TEST_F(CommandGet, WhatParametersCarryCannotStartALogLine) {
+    Run("KIND%0D%0A=CS%0D%0A[2099-01-01 00:00:00]0212345678 HTTP READ => x&PHONE_NO=0212345678%1B&GUEST_PHONE=%0A");
+    // One line per parameter as the library lays them out, CR LF after each;
+    // everything the request carried escaped, in every line it reaches.
+    EXPECT_EQ(t.logLines().at(0), "0212345678 HTTP READ => KIND\\r\\n=CS\\r\\n[2099-01-01 00:00:00]0212345678 HTTP READ "
+                                  "=> x\r\nPHONE_NO=0212345678\\x1B\r\nGUEST_PHONE=\\n\r\n");
+    for (const std::string& bytes : t.files.appended)
+        EXPECT_EQ(bytes.find("\n["), std::string::npos) << bytes;
 }
 
 TEST_F(CommandGet, SmsSendLeavesTheMessageOutAndSmsInformationCarriesIt) {
@@ -179,7 +201,8 @@ TEST(RunCommandGet, TurnsAnErrorIntoItsMessage) {
 class ServeCommandTest : public CommandGet {
 protected:
     void SetUp() override {
-        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com");
+        // The second: "한국.kr" in CP949, which browsers send as xn--3e0b707e.kr.
+        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", "https://crm.example.com https://\xC7\xD1\xB1\xB9.kr");
         CommandGet::SetUp();
         t.lib.user.WebPopupUrl = "http://127.0.0.1:8080/veltrane/";
     }
@@ -203,6 +226,7 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         {{}, Kind::Ok, "", ""},
         {FromOrigin("http://127.0.0.1:8080"), Kind::Ok, "http://127.0.0.1:8080", ""},
         {FromOrigin("https://crm.example.com"), Kind::Ok, "https://crm.example.com", ""},
+        {FromOrigin("https://xn--3e0b707e.kr"), Kind::Ok, "https://xn--3e0b707e.kr", ""},
         {{{}, std::string("http://127.0.0.1:8080/veltrane/list"), std::string("same-site")}, Kind::Ok, "", ""},
         {FromOrigin("http://127.0.0.1:8081"), Kind::Forbidden, "",
          "HTTPServer => Refused Origin:http://127.0.0.1:8081"},
@@ -210,6 +234,8 @@ TEST_F(ServeCommandTest, TheServicePagesAndProgramsAreServedOthersRefused) {
         {{{}, std::string("https://evil.example/"), {}}, Kind::Forbidden, "",
          "HTTPServer => Refused Referer:https://evil.example/"},
         {{{}, {}, std::string("cross-site")}, Kind::Forbidden, "", "HTTPServer => Refused Sec-Fetch-Site:cross-site"},
+        // A link opened from outside the browser (a mail, a chat), a bookmark, a typed address.
+        {{{}, {}, std::string("none")}, Kind::Forbidden, "", "HTTPServer => Refused Sec-Fetch-Site:none"},
     };
     for (const Case& one : cases) {
         t.clearRecords();
@@ -260,6 +286,21 @@ TEST_F(ServeCommandTest, AfterAFailedLoginOnlyTheListedOriginsRemain) {
               CommandAnswer::Kind::Forbidden);
     EXPECT_EQ(ServeCommand(t.web, Request("GET", FromOrigin("https://crm.example.com:443"), call)).kind,
               CommandAnswer::Kind::Ok);
+}
+
+TEST_F(ServeCommandTest, DllStartNamesTheListedTextsThatAreNoOrigin) {
+    const auto startWith = [&](const std::string& listed) {
+        t.ini.set(t.configFile(), "Connect", "WEB_ORIGINS", listed);
+        t.clearRecords();
+        t.session.start(testing::TestLibrary::kBase, "Host Window");
+        Lines named;
+        for (const std::string& text : t.logTexts("GET_INI_INFO"))
+            if (text.rfind("WEB_ORIGINS", 0) == 0) named.push_back(text);
+        return named;
+    };
+    EXPECT_EQ(startWith("a;b, https://crm.example.com https://\xC7 crm.example.com"),
+              Lines{"WEB_ORIGINS unusable: a;b https://\xC7 crm.example.com"});
+    EXPECT_EQ(startWith("https://crm.example.com"), Lines{});
 }
 
 TEST_F(ServeCommandTest, AHandlerErrorBecomesTheErrorAnswer) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "support/fake_platform.h"
 #include "web/origin_rule.h"
 
 namespace veltrane::web {
@@ -32,11 +33,51 @@ TEST(OriginOf, IsSchemeLowerCaseHostAndPort) {
     for (const Case& one : cases) EXPECT_EQ(OriginOf(one.url), one.origin) << one.url;
 }
 
+// The fake system's CP949: "한국" and "한글" are among the characters it knows.
+PageOrigins Allowed(std::string_view webAddress, std::string_view listed) {
+    testing::FakeSystem system;
+    return AllowedOrigins(webAddress, listed, [&](std::string_view text) { return system.ansiToUtf8(text); });
+}
+
 TEST(AllowedOrigins, AreTheWebAddressThenTheListedOnes) {
-    EXPECT_EQ(AllowedOrigins("http://127.0.0.1:8080/veltrane/", ""), std::vector<std::string>{"http://127.0.0.1:8080"});
-    EXPECT_EQ(AllowedOrigins("", " https://a.example, http://B.example:81/x,,\thttps://c.example:443  junk "),
+    EXPECT_EQ(Allowed("http://127.0.0.1:8080/veltrane/", "").allowed, std::vector<std::string>{"http://127.0.0.1:8080"});
+    const PageOrigins listed = Allowed("", " https://a.example, http://B.example:81/x,,\thttps://c.example:443  ");
+    EXPECT_EQ(listed.allowed,
               (std::vector<std::string>{"https://a.example:443", "http://b.example:81", "https://c.example:443"}));
-    EXPECT_TRUE(AllowedOrigins("", "").empty());
+    EXPECT_TRUE(listed.unusable.empty());
+    EXPECT_TRUE(Allowed("", "").allowed.empty());
+}
+
+TEST(AllowedOrigins, UnicodeHostNamesCountInTheirAsciiForm) {
+    struct Case {
+        const char* listed;  // CP949
+        const char* origin;  // empty: unusable
+    };
+    const Case cases[] = {
+        {"https://\xC7\xD1\xB1\xB9.kr", "https://xn--3e0b707e.kr:443"},
+        {"http://CRM.\xC7\xD1\xB1\xDB.example:8080/path", "http://crm.xn--bj0bj06e.example:8080"},
+        {"https://xn--3e0b707e.kr", "https://xn--3e0b707e.kr:443"},
+        {"https://\xC7", ""},                  // a lone lead byte: no text of the code page
+        {"https://\xC7\x30.kr", ""},          // a lead byte with a trail byte the code page lacks
+        {"https://crm.example.com/\xC7\xD1\xB1\xDB", "https://crm.example.com:443"},  // only the host counts
+    };
+    for (const Case& one : cases) {
+        const PageOrigins origins = Allowed("", one.listed);
+        if (*one.origin != '\0') {
+            EXPECT_EQ(origins.allowed, std::vector<std::string>{one.origin}) << one.listed;
+        } else {
+            EXPECT_TRUE(origins.allowed.empty()) << one.listed;
+            EXPECT_EQ(origins.unusable, std::vector<std::string>{one.listed});
+        }
+    }
+}
+
+TEST(AllowedOrigins, TextsThatNameNoOriginAreUnusable) {
+    const PageOrigins origins =
+        Allowed("", "a;b https://ok.example crm.example.com https://a;b http://x:99999 https://a..b http:// junk");
+    EXPECT_EQ(origins.allowed, std::vector<std::string>{"https://ok.example:443"});
+    EXPECT_EQ(origins.unusable, (std::vector<std::string>{"a;b", "crm.example.com", "https://a;b", "http://x:99999",
+                                                          "https://a..b", "http://", "junk"}));
 }
 
 TEST(JudgeOrigin, TheFirstHeaderPresentDecides) {
@@ -64,8 +105,9 @@ TEST(JudgeOrigin, TheFirstHeaderPresentDecides) {
         {none, "https://crm.example.com/calls?id=3", "cross-site", true, "", ""},
         {none, "https://evil.example/crm.example.com", "same-origin", false,
          "Referer:https://evil.example/crm.example.com", ""},
-        // Without both, only a request the user made directly, or a same-origin one.
-        {none, none, "none", true, "", ""},
+        // Without both, only a same-origin one: "none" is a link opened from
+        // outside the browser, a bookmark or a typed address.
+        {none, none, "none", false, "Sec-Fetch-Site:none", ""},
         {none, none, "same-origin", true, "", ""},
         {none, none, "same-site", false, "Sec-Fetch-Site:same-site", ""},
         {none, none, "cross-site", false, "Sec-Fetch-Site:cross-site", ""},

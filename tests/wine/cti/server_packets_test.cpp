@@ -147,6 +147,27 @@ TEST_F(CtiServerPackets, NulAndHighBytesPassThroughUnchanged) {
     expectLaterPacketDispatched();
 }
 
+TEST_F(CtiServerPackets, LineEndsInAServersTextLeaveOneEventAndOneLogLine) {
+    const std::string forged = "\r\n[2099-01-01 00:00:00]0212345678 SEND_MSG => forged";
+    struct Case {
+        std::string packet;
+        std::string event;  // CR and LF as blanks
+    };
+    const Case cases[] = {
+        {ReceivedSms("hi" + forged), ReceivedSmsEvent("hi  [2099-01-01 00:00:00]0212345678 SEND_MSG => forged")},
+        {ServerPacket("LOGIN", "S", "1|0212345678|http://w.example/" + forged + "|"),
+         Event("login|success|0212345678|http://w.example/  [2099-01-01 00:00:00]0212345678 SEND_MSG => forged|")},
+    };
+    for (const Case& one : cases) {
+        EXPECT_EQ(sendAndCollect(one.packet, 1), std::vector<std::string>{one.event});
+        ASSERT_TRUE(host.waitFor([&] { return !host.copies().empty() && host.copies().back().text == one.event; }));
+    }
+    const std::string log = ReadFileBytes(TodayLogFile(base.path()));
+    EXPECT_EQ(log.find("\n[2099"), std::string::npos);
+    EXPECT_NE(log.find("Web:http://w.example/\\r\\n[2099"), std::string::npos);
+    expectLaterPacketDispatched();
+}
+
 TEST_F(CtiServerPackets, BlanksAndLineEndsAloneChangeNothing) {
     expectNothingFor("  \r\n\r\n\t \r\n");
     expectNothingFor(std::string("\0\0\r\n", 4));

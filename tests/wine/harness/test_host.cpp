@@ -309,18 +309,38 @@ std::string ToAnsi(const std::wstring& text) {
     return ansi;
 }
 
+namespace {
+// Whether [::1] has `port` free (or there is no IPv6 to listen on).
+bool FreeOnIpv6Loopback(int port) {
+    SOCKET probe = ::socket(AF_INET6, SOCK_STREAM, IPPROTO_TCP);
+    if (probe == INVALID_SOCKET) return true;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = ::htons(static_cast<u_short>(port));
+    address.sin6_addr = in6addr_loopback;
+    const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int error = ::WSAGetLastError();
+    ::closesocket(probe);
+    return bound || error == WSAEADDRNOTAVAIL;
+}
+}  // namespace
+
 int FreeLoopbackPort() {
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int length = sizeof address;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::closesocket(probe);
-    return ::ntohs(address.sin_port);
+    // The library listens on both loopback addresses: a port free on both.
+    for (int attempt = 0;; ++attempt) {
+        SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+        ::closesocket(probe);
+        const int port = ::ntohs(address.sin_port);
+        if (attempt == 20 || FreeOnIpv6Loopback(port)) return port;
+    }
 }
 
 void WriteConfig(const std::wstring& basePath, const std::string& ctiAddresses, int ctiPort, int webPort) {

@@ -1,8 +1,13 @@
 // Real HTTP requests against the local command server of veltrane.dll.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <future>
+#include <iterator>
 #include <vector>
 
 #include "harness/child_process.h"
@@ -36,7 +41,8 @@ protected:
     void SetUp() override {
         webPort = FreeLoopbackPort();
         WriteConfig(base.path(), "127.0.0.1", cti.port(), webPort);
-        WriteIni(base.path() + L"config.ini", "Connect", "WEB_ORIGINS", kServicePage);
+        // The second: "한국.kr" in CP949, which browsers send as xn--3e0b707e.kr.
+        WriteIni(base.path() + L"config.ini", "Connect", "WEB_ORIGINS", kServicePage + " https://\xC7\xD1\xB1\xB9.kr");
         WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
         host.start(base.path());
         ASSERT_TRUE(host.waitFor([&] { return cti.clientConnected(); }));
@@ -191,6 +197,10 @@ TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
                                   "Vary: Origin\r\nContent-Type: text/html\r\nContent-Length: 0\r\n"
                                   "Connection: close\r\n\r\n");
     EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0018|R|0212345678|0101|"});
+    EXPECT_EQ(post("https://xn--3e0b707e.kr"), "HTTP/1.1 200 OK\r\nAccess-Control-Allow-Origin: https://xn--3e0b707e.kr\r\n"
+                                               "Vary: Origin\r\nContent-Type: text/html\r\nContent-Length: 0\r\n"
+                                               "Connection: close\r\n\r\n");
+    EXPECT_EQ(CallPackets(2).size(), 2u);
 
     cti.clearReceived();
     host.clearEvents();
@@ -200,6 +210,97 @@ TEST_F(CommandServer, TheServicePageGetsCorsAnswersAndOtherPagesAre403) {
     EXPECT_TRUE(HasLineContaining(Log(), "HTTPServer => Refused Origin:https://evil.example"));
     EXPECT_TRUE(CallPackets(0).empty());
     EXPECT_TRUE(host.callbacks().empty());
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, ALinkOpenedFromOutsideTheBrowserIsRefusedAProgramServed) {
+    const std::string forbidden =
+        "HTTP/1.1 403 Forbidden\r\nContent-Type: text/html\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    struct Case {
+        std::string headers;  // besides Host
+        std::string guest;
+        bool served;
+    };
+    const Case cases[] = {
+        // What Chromium sends for a link a mail client opens, a bookmark, a typed address.
+        {"Sec-Fetch-Site: none\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-User: ?1\r\n", "0101000001", false},
+        {"", "0101000002", true},  // curl, a desktop program
+    };
+    for (const Case& one : cases) {
+        const std::string answer = Request("GET /?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + one.guest +
+                                           " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + one.headers + "\r\n");
+        EXPECT_EQ(answer, one.served ? kOkAnswer : forbidden) << one.guest;
+        EXPECT_EQ(HasLineContaining(CallPackets(one.served ? 1 : 0), one.guest), one.served) << one.guest;
+        cti.clearReceived();
+    }
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "HTTPServer => Refused Sec-Fetch-Site:none"); }));
+    EXPECT_FALSE(HasLineContaining(host.callbacks(), "0101000001"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, WhatAPageCannotSendIsRefusedWithNothingSent) {
+    struct Case {
+        std::string form;
+        std::string refusal;
+    };
+    const Case cases[] = {
+        // A lone CP949 lead byte would take the "|" after it as its trail byte.
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0832700000%B0", "Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=010abc", "Invalid Phone Number"},
+        {"KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=" + std::string(60000, '1'), "Invalid Phone Number"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0", "Invalid SMS Message"},
+        {"KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=0101&SMS_MSG=%B0%7Cguestphone", "Invalid SMS Message"},
+    };
+    for (const Case& one : cases) {
+        EXPECT_EQ(Request("POST / HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                          std::to_string(one.form.size()) + "\r\n\r\n" + one.form),
+                  kOkAnswer);
+    }
+    EXPECT_TRUE(host.waitFor([&] { return CountLinesContaining(Log(), "]Refused:") == std::size(cases); }));
+    for (const Case& one : cases) EXPECT_TRUE(HasLineContaining(Log(), "]Refused:" + one.refusal));
+    EXPECT_TRUE(CallPackets(0).empty());
+    EXPECT_TRUE(host.callbacks().empty());
+    // Korean text of the code page still goes through.
+    EXPECT_EQ(Get("/?KIND=SI&PHONE_NO=0212345678&GUEST_PHONE=2&SMS_MSG=%C7%D1%B1%DB"), kOkAnswer);
+    EXPECT_TRUE(host.waitForEvent("|SMSG|sms|success|0212345678|2|information|" + kHangul + "|"));
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, LineEndsInParametersCannotForgeLogLines) {
+    const std::string forged = "%0D%0A[2099-01-01+00:00:00]0212345678+HTTP+READ+=>+forged";
+    EXPECT_EQ(Get("/?KIND" + forged + "=CS" + forged + "&PHONE_NO=0212345678&GUEST_PHONE=0101" + forged), kOkAnswer);
+    EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(Log(), "]Refused:Invalid Phone Number"); }));
+    const std::string log = ReadFileBytes(TodayLogFile(base.path()));
+    EXPECT_EQ(log.find("\n[2099"), std::string::npos);
+    EXPECT_NE(log.find("KIND\\r\\n[2099-01-01 00:00:00]0212345678 HTTP READ => forged=CS\\r\\n[2099"),
+              std::string::npos);
+    ExpectStillAnswering();
+}
+
+TEST_F(CommandServer, SixtyFourIdleConnectionsDoNotKeepAClickToCallOut) {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    std::vector<SOCKET> idle;
+    for (int i = 0; i < 64; ++i) {
+        SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = ::htons(static_cast<u_short>(webPort));
+        a.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        idle.push_back(s);
+    }
+    // Every place is taken before the page's request comes.
+    ASSERT_TRUE(host.waitFor([&] { return CountLinesContaining(Log(), "HTTPServerConnect") >= 64; }, 20s));
+
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get("/?KIND=CS&PHONE_NO=0212345678&GUEST_PHONE=0101"), kOkAnswer);
+    const auto served = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    std::printf("click-to-call beside 64 idle connections: answered in %lld ms\n",
+                static_cast<long long>(served.count()));
+    EXPECT_LT(served, 1000ms);
+    EXPECT_EQ(CallPackets(1), std::vector<std::string>{"|LINK|CALL      |R|0018|R|0212345678|0101|"});
+    for (SOCKET s : idle) ::closesocket(s);
     ExpectStillAnswering();
 }
 
@@ -300,35 +401,51 @@ TEST_F(CommandServer, ASecondStartKeepsThePort) {
     ExpectStillAnswering();
 }
 
-// Another program listening on WEB_PORT, as another user's session could.
+// Another program listening on WEB_PORT at one loopback address, as
+// another user's session could.
 class HeldPort {
 public:
-    HeldPort() {
+    explicit HeldPort(int family) {
         WSADATA data;
         ::WSAStartup(MAKEWORD(2, 2), &data);
-        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(socket_, 1);
+        socket_ = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_storage address{};
+        int length = 0;
+        if (family == AF_INET) {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+            v4->sin_family = AF_INET;
+            v4->sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+            length = sizeof *v4;
+        } else {
+            auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+            v6->sin6_family = AF_INET6;
+            v6->sin6_addr = in6addr_loopback;
+            length = sizeof *v6;
+        }
+        if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(socket_, 1) != 0) return;
         ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ::ntohs(address.sin_port);
+        port_ = ::ntohs(family == AF_INET ? reinterpret_cast<sockaddr_in*>(&address)->sin_port
+                                          : reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
     }
     ~HeldPort() { ::closesocket(socket_); }
-    int port() const { return port_; }
+    int port() const { return port_; }  // 0 when the address could not be had
 
 private:
     SOCKET socket_ = INVALID_SOCKET;
     int port_ = 0;
 };
 
-TEST(CommandServerPort, ATakenPortLeavesTelephonyWorkingAndTellsTheHostOnce) {
+// Either loopback address held by another program: reported alike, and the
+// server listens on neither (a page naming "localhost" reaches [::1] first).
+class CommandServerPort : public ::testing::TestWithParam<int> {};
+
+TEST_P(CommandServerPort, ATakenPortLeavesTelephonyWorkingAndTellsTheHostOnce) {
+    const bool v6 = GetParam() == AF_INET6;
     TestHost host;
     TempFolder base;
     FakeCtiServer cti;
-    HeldPort held;
+    HeldPort held(GetParam());
+    if (held.port() == 0) GTEST_SKIP() << "no IPv6 loopback here";
     WriteConfig(base.path(), "127.0.0.1", cti.port(), held.port());
     host.start(base.path());
     const std::string port = "PORT:" + std::to_string(held.port());
@@ -337,10 +454,19 @@ TEST(CommandServerPort, ATakenPortLeavesTelephonyWorkingAndTellsTheHostOnce) {
                          "|SMSG|httpserver|fail|" + port + " unavailable|"),
               1);
     EXPECT_TRUE(HasLineContaining(host.callbacks(), "|SMSG|dllstart|success|"));
-    EXPECT_TRUE(HasLineContaining(LogLines(base.path()), "HTTPServer => " + port + " / Request : bind 127.0.0.1:"));
+    EXPECT_TRUE(HasLineContaining(LogLines(base.path()), "HTTPServer => " + port + " / Request : bind " +
+                                                             (v6 ? "[::1]:" : "127.0.0.1:")));
+    if (v6) {
+        EXPECT_EQ(ExchangeBlocking(held.port(), "GET / HTTP/1.0\r\n\r\n"), "<connect failed>");
+    }
     host.call("DIAL", {L"0101"});
     EXPECT_TRUE(host.waitFor([&] { return HasLineContaining(cti.receivedLines(), "|LINK|CALL"); }));
 }
+
+INSTANTIATE_TEST_SUITE_P(Loopback, CommandServerPort, ::testing::Values(AF_INET, AF_INET6),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == AF_INET ? "Ipv4" : "Ipv6");
+                         });
 
 // DLL_FINISH stops the server while a client is half-way through a request.
 VELTRANE_CHILD_SCENARIO(FinishWithAConnectionOpen) {
