@@ -19,7 +19,9 @@ set(CMAKE_DLLTOOL ${VELTRANE_TRIPLE}-dlltool CACHE FILEPATH "")
 # is no version it knows): libstdc++'s headers and the runtime libraries.
 set(gcc_dir /usr/lib/gcc/${VELTRANE_TRIPLE}/12-posix)
 set(CMAKE_C_FLAGS_INIT "-gcodeview -femulated-tls")
-set(CMAKE_CXX_FLAGS_INIT "-gcodeview -femulated-tls -isystem ${gcc_dir}/include/c++ -isystem ${gcc_dir}/include/c++/${VELTRANE_TRIPLE}")
+# GCC for MinGW-w64 compares type_info out of line (libstdc++'s tinfo.o);
+# clang would inline it and, unoptimised, clash with that definition.
+set(CMAKE_CXX_FLAGS_INIT "-gcodeview -femulated-tls -D__GXX_TYPEINFO_EQUALITY_INLINE=0 -isystem ${gcc_dir}/include/c++ -isystem ${gcc_dir}/include/c++/${VELTRANE_TRIPLE}")
 # Static runtimes (winpthreads too, which g++ -posix adds by itself), and a
 # PDB beside each program or DLL, which names it without the build's folder.
 # (GCC's runtime libraries bring DWARF, which lld 16 keeps in the image
