@@ -25,14 +25,15 @@ set(CMAKE_CXX_FLAGS_INIT "-gcodeview -femulated-tls -D__GXX_TYPEINFO_EQUALITY_IN
 # Static runtimes (winpthreads too, which g++ -posix adds by itself), and a
 # PDB beside each program or DLL, which names it without the build's folder.
 # (GCC's runtime libraries bring DWARF, which lld 16 keeps in the image
-# beside the PDB; the kit strips it.) The link does not use -gcodeview,
-# which comes with the compile flags.
+# beside the PDB: cmake/mingw-strip-dwarf.cmake removes it after each link.)
+# The link does not use -gcodeview, which comes with the compile flags.
 set(link_flags "-fuse-ld=lld -static -L${gcc_dir} -lpthread -Wl,--pdb= -Wl,-Xlink=-pdbaltpath:%_PDB% -Wno-unused-command-line-argument")
 foreach(kind EXE SHARED MODULE)
     set(CMAKE_${kind}_LINKER_FLAGS_INIT "${link_flags}")
 endforeach()
 unset(gcc_dir)
 unset(link_flags)
+set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/mingw-strip-dwarf.cmake)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${VELTRANE_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -14,7 +14,7 @@ tools/check-layers.sh || status=1
 
 for preset in native x64 x86; do
     cmake --preset "$preset" >/dev/null
-    cmake --build "build/$preset"
+    cmake --build "build/$preset" --parallel "$(nproc)"
 done
 
 ctest --test-dir build/native --output-on-failure -j2 || status=1
