@@ -1,11 +1,12 @@
 # The integrator kit of a Windows build: veltrane.dll as linked, with its
 # PDB; import libraries that link with GNU and MSVC-style toolchains; the
-# .def; install rules; and the ZIP that holds both architectures (CPack,
-# from this build and the other architecture's).
+# .def; the CMake package; install rules; and the ZIP that holds both
+# architectures (CPack, from this build and the other architecture's).
 #
 #   kit/bin/veltrane.dll, veltrane.pdb    (the DLL target's own output)
 #   kit/lib/libveltrane.dll.a (GNU: the DLL target's own import library),
 #           veltrane.lib (MSVC format), veltrane.def
+#   kit/lib/cmake/Veltrane/VeltraneConfig.cmake, VeltraneConfigVersion.cmake
 # (VELTRANE_ARCH, VELTRANE_EXPORTS and VELTRANE_DEF come from veltrane-dll.cmake.)
 if(VELTRANE_ARCH STREQUAL x64)
     set(other_arch x86)
@@ -38,6 +39,13 @@ add_custom_command(OUTPUT ${msvc_implib}
     COMMENT "MSVC-format import library (${VELTRANE_ARCH})")
 add_custom_target(veltrane_kit ALL DEPENDS ${msvc_implib})
 
+# The CMake package: one configuration for both architectures.
+include(CMakePackageConfigHelpers)
+set(package_dir ${VELTRANE_KIT_DIR}/lib/cmake/Veltrane)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/package/VeltraneConfig.cmake ${package_dir}/VeltraneConfig.cmake COPYONLY)
+write_basic_package_version_file(${package_dir}/VeltraneConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
+
 # The integrators' README is the section of README.md written for them.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
 file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
@@ -60,14 +68,19 @@ configure_file(${PROJECT_SOURCE_DIR}/samples/vb/Veltrane.bas ${VELTRANE_KIT_DIR}
 # Install: this architecture's files, and those both share.
 install(FILES $<TARGET_FILE:veltrane> ${VELTRANE_KIT_DIR}/bin/veltrane.pdb DESTINATION bin/${VELTRANE_ARCH})
 install(FILES ${def} $<TARGET_LINKER_FILE:veltrane> ${msvc_implib} DESTINATION lib/${VELTRANE_ARCH})
+install(PROGRAMS $<TARGET_FILE:cti-simulator> DESTINATION tools/${VELTRANE_ARCH})
+install(FILES ${package_dir}/VeltraneConfig.cmake ${package_dir}/VeltraneConfigVersion.cmake DESTINATION lib/cmake/Veltrane)
 install(FILES ${PROJECT_SOURCE_DIR}/include/veltrane.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION samples
-        PATTERN CMakeLists.txt EXCLUDE PATTERN config.ini EXCLUDE PATTERN testing EXCLUDE PATTERN *.bas EXCLUDE)
+        PATTERN config.ini EXCLUDE PATTERN testing EXCLUDE PATTERN *.bas EXCLUDE
+        REGEX "samples/CMakeLists.txt$" EXCLUDE)
 install(FILES ${VELTRANE_KIT_DIR}/samples/vb/Veltrane.bas DESTINATION samples/vb)
 install(FILES ${VELTRANE_KIT_DIR}/README.md ${VELTRANE_KIT_DIR}/config.ini ${PROJECT_SOURCE_DIR}/LICENSE
-              ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
+              ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
 
-# The ZIP: this build's installation and the other architecture's.
+# The ZIP: this build's installation and the other architecture's, that
+# build brought up to date first (CPack runs these commands before it
+# installs the projects).
 set(VELTRANE_OTHER_ARCH_BUILD ${PROJECT_SOURCE_DIR}/build/${other_arch} CACHE PATH
     "The ${other_arch} build whose files the package also holds")
 set(CPACK_GENERATOR ZIP)
@@ -76,6 +89,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME veltrane-${PROJECT_VERSION}-windows)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_INSTALL_COMMANDS "${CMAKE_COMMAND} --build ${VELTRANE_OTHER_ARCH_BUILD}")
 set(CPACK_INSTALL_CMAKE_PROJECTS
     "${CMAKE_BINARY_DIR};veltrane;ALL;/" "${VELTRANE_OTHER_ARCH_BUILD};veltrane;ALL;/")
 include(CPack)
