@@ -80,7 +80,8 @@ install(FILES ${VELTRANE_KIT_DIR}/README.md ${VELTRANE_KIT_DIR}/config.ini ${PRO
 
 # The ZIP: this build's installation and the other architecture's, that
 # build brought up to date first (CPack runs these commands before it
-# installs the projects).
+# installs the projects); the programs signed when a certificate is given
+# (tools/sign.sh).
 set(VELTRANE_OTHER_ARCH_BUILD ${PROJECT_SOURCE_DIR}/build/${other_arch} CACHE PATH
     "The ${other_arch} build whose files the package also holds")
 set(CPACK_GENERATOR ZIP)
@@ -92,4 +93,6 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_INSTALL_COMMANDS "${CMAKE_COMMAND} --build ${VELTRANE_OTHER_ARCH_BUILD}")
 set(CPACK_INSTALL_CMAKE_PROJECTS
     "${CMAKE_BINARY_DIR};veltrane;ALL;/" "${VELTRANE_OTHER_ARCH_BUILD};veltrane;ALL;/")
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package/sign.cmake)
+set(CPACK_VELTRANE_SIGN_SCRIPT ${PROJECT_SOURCE_DIR}/tools/sign.sh)
 include(CPack)

@@ -11,7 +11,7 @@ set -eu
 
 packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 wine wine64 xvfb xauth fonts-nanum locales curl python3 chromium
-clang libclang-rt-14-dev lld llvm clang-16 lld-16 llvm-16 mono-mcs fp-compiler libssl-dev openssl libgnutls30"
+clang libclang-rt-14-dev lld llvm clang-16 lld-16 llvm-16 osslsigncode mono-mcs fp-compiler libssl-dev openssl libgnutls30"
 
 missing=""
 for package in $packages; do
