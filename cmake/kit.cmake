@@ -31,10 +31,11 @@ else()
     set(kill_at "")
 endif()
 
+find_program(VELTRANE_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-14 HINTS ${VELTRANE_LLVM_BIN} REQUIRED)
 set(def ${VELTRANE_KIT_DIR}/lib/veltrane.def)
 set(msvc_implib ${VELTRANE_KIT_DIR}/lib/veltrane.lib)
 add_custom_command(OUTPUT ${msvc_implib}
-    COMMAND ${VELTRANE_LLVM_BIN}/llvm-dlltool -m ${llvm_machine} ${kill_at} -d ${def} -l ${msvc_implib}
+    COMMAND ${VELTRANE_LLVM_DLLTOOL} -m ${llvm_machine} ${kill_at} -d ${def} -l ${msvc_implib}
     DEPENDS ${def}
     COMMENT "MSVC-format import library (${VELTRANE_ARCH})")
 add_custom_target(veltrane_kit ALL DEPENDS ${msvc_implib})
