@@ -1,5 +1,5 @@
-# Cross build for 64-bit Windows with MinGW-w64 (the -posix thread model, so
-# that std::thread and std::mutex exist).
+# Cross build for 64-bit Windows: clang and lld for MinGW-w64
+# (cmake/mingw-common.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(VELTRANE_TRIPLE x86_64-w64-mingw32)

@@ -16,6 +16,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/veltrane.rc.in ${CMAKE_BINARY_DIR}/gene
 target_sources(veltrane PRIVATE ${CMAKE_BINARY_DIR}/generated/veltrane.rc)
 # On Windows this is the image version of the PE header (0.0 otherwise).
 set_target_properties(veltrane PROPERTIES VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND NOT MSVC)
+    # lld 16's MinGW driver ignores --major-image-version, which that gives.
+    target_link_options(veltrane PRIVATE -Wl,-Xlink=-version:${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+endif()
 
 if(NOT MSVC AND VELTRANE_TESTS)
     list(JOIN VELTRANE_EXPORTS "," exports)

@@ -25,9 +25,9 @@
 
 /* The release of this header; the DLL's version resource carries the same. */
 #define VELTRANE_VERSION_MAJOR 1
-#define VELTRANE_VERSION_MINOR 0
+#define VELTRANE_VERSION_MINOR 1
 #define VELTRANE_VERSION_PATCH 0
-#define VELTRANE_VERSION_STRING "1.0.0"
+#define VELTRANE_VERSION_STRING "1.1.0"
 
 #ifdef __cplusplus
 extern "C" {

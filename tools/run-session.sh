@@ -39,7 +39,7 @@ if [ "$build" = yes ]; then
 fi
 simulator=$root/build/native/tools/cti-simulator
 console=$root/build/x64/tools/console/host-console.exe
-dll=$root/build/x64/src/dll/veltrane.dll
+dll=$root/build/x64/kit/bin/veltrane.dll
 for file in "$simulator" "$console" "$dll"; do
     [ -f "$file" ] || { echo "run-session: $file is missing (build it, or drop --no-build)" >&2; exit 2; }
 done

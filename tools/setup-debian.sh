@@ -1,14 +1,17 @@
 #!/bin/sh
 # Installs what building and testing Veltrane needs on Debian, if missing.
-# clang, lld and llvm link the host programs of the integrator kit the way
-# MSVC toolchains do; mono-mcs and fp-compiler check the C# and Pascal samples.
+# clang-16, lld-16 and llvm-16 build everything for Windows (MinGW-w64's
+# headers and runtime and GCC's libstdc++ come with the g++-mingw-w64
+# packages); clang, lld and llvm link the host programs of the integrator
+# kit the way MSVC toolchains do; mono-mcs and fp-compiler check the C# and
+# Pascal samples.
 # libssl-dev gives the simulator TLS, openssl makes the certificates of the
 # TLS tests, and Wine's Schannel is GnuTLS underneath (libgnutls30).
 set -eu
 
 packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 wine wine64 xvfb xauth fonts-nanum locales curl python3 chromium
-clang libclang-rt-14-dev lld llvm mono-mcs fp-compiler libssl-dev openssl libgnutls30"
+clang libclang-rt-14-dev lld llvm clang-16 lld-16 llvm-16 osslsigncode mono-mcs fp-compiler libssl-dev openssl libgnutls30"
 
 missing=""
 for package in $packages; do

@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
     Programs, KitSession,
     // Each toolchain with its own kind of import library (the other two
     // pairings are linked, not run), and the C sample.
-    testing::Values(Host{L"link_test_gcc_gnu.exe", L"--answer-after 100 --call-length 0"},
+    testing::Values(Host{L"link_test_mingw_gnu.exe", L"--answer-after 100 --call-length 0"},
                     Host{L"link_test_clang_msvc.exe", L"--answer-after 100 --call-length 0"},
                     // A first run: registered and certified with the simulator's number.
                     Host{L"sample_host.exe", L"--answer-after 100 --call-length 300", L" 123456"}),
