@@ -3,14 +3,16 @@
 # libstdc++ and libgcc (-posix: winpthreads under std::thread). clang uses
 # the same exception model as that GCC (SEH on x64, DWARF on x86) and, with
 # -femulated-tls, the same thread-local variables (libstdc++'s call_once
-# state, for one), so the two mix. It writes CodeView debug information, which lld puts into a PDB
-# beside each program and DLL, and it can add Control Flow Guard
-# (cmake/mingw-hardening.cmake).
+# state, for one), so the two mix. It writes CodeView debug information,
+# which lld puts into a PDB beside each program and DLL, and it can add
+# Control Flow Guard (cmake/mingw-hardening.cmake).
 set(VELTRANE_LLVM_BIN /usr/lib/llvm-16/bin)
 set(CMAKE_C_COMPILER ${VELTRANE_LLVM_BIN}/clang)
 set(CMAKE_CXX_COMPILER ${VELTRANE_LLVM_BIN}/clang++)
 set(CMAKE_C_COMPILER_TARGET ${VELTRANE_TRIPLE})
 set(CMAKE_CXX_COMPILER_TARGET ${VELTRANE_TRIPLE})
+set(CMAKE_ASM_COMPILER ${VELTRANE_LLVM_BIN}/clang)
+set(CMAKE_ASM_COMPILER_TARGET ${VELTRANE_TRIPLE})
 set(CMAKE_RC_COMPILER ${VELTRANE_TRIPLE}-windres)
 set(CMAKE_OBJDUMP ${VELTRANE_TRIPLE}-objdump CACHE FILEPATH "")
 set(CMAKE_DLLTOOL ${VELTRANE_TRIPLE}-dlltool CACHE FILEPATH "")

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 
 namespace veltrane::win32 {
@@ -37,7 +38,9 @@ DWORD CallGuarded(void (*function)(void*), void* context) {
 extern "C" int veltrane_call_guarded(void (*function)(void*), void* context);
 
 namespace {
-thread_local DWORD lastExceptionCode = 0;
+// Calls into the host come from the owner thread alone (and, before it
+// exists, from the one thread that reports the failed start).
+std::atomic<DWORD> lastExceptionCode{0};
 
 // GCC's own C++ exceptions (raised, unwinding, forced unwinding): left to
 // the C++ catch around the call, which runs the host's destructors on the way.
@@ -53,7 +56,7 @@ extern "C" LONG veltrane_host_exception_filter(EXCEPTION_POINTERS* pointers, voi
 
 namespace {
 DWORD CallGuarded(void (*function)(void*), void* context) {
-    return veltrane_call_guarded(function, context) == 0 ? 0 : lastExceptionCode;
+    return veltrane_call_guarded(function, context) == 0 ? 0 : lastExceptionCode.load();
 }
 }  // namespace
 

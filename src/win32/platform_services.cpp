@@ -152,8 +152,9 @@ bool WindowTimer::handleMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 namespace {
-// The trigger waiting behind the host's messages; one owner thread, one trigger.
-thread_local PostedTrigger* waitingForTheHost = nullptr;
+// The trigger waiting behind the host's messages: there is one, and the
+// hook runs on its thread, the owner thread.
+PostedTrigger* waitingForTheHost = nullptr;
 }  // namespace
 
 PostedTrigger::PostedTrigger(OwnerWindow& owner, UINT message, UINT_PTR timerId, std::function<void()> work)

@@ -1,9 +1,10 @@
 /*
  * A host that crashes inside veltrane.dll on purpose, the way a support
- * case begins: it hands DLL_START a callback address where no code is, so
- * the library's first host event jumps there from the code that calls the
- * callback. Its unhandled-exception filter writes a minidump, as Windows
- * Error Reporting would, for the test to symbolise with the package's PDB.
+ * case begins: it hands DLL_START a BSTR that points where no memory is, so
+ * the library faults reading its length. (A callback that faults would not
+ * do: the library catches what its host's callback raises.) Its
+ * unhandled-exception filter writes a minidump, as Windows Error Reporting
+ * would, for the test to symbolise with the package's PDB.
  *
  *   crash-host.exe DUMP_FILE BASE_FOLDER     (veltrane.dll beside it)
  */
@@ -41,9 +42,8 @@ int wmain(int argc, wchar_t **argv)
         fprintf(stderr, "crash-host: no veltrane.dll with DLL_START beside it\n");
         return 2;
     }
-    BSTR base = SysAllocString(argv[2]);
-    start(base, NULL, (VELTRANE_CALLBACK)(ULONG_PTR)0x10);
-    SysFreeString(base);
-    fprintf(stderr, "crash-host: DLL_START returned without calling the callback\n");
+    (void)argv[2];
+    start((BSTR)(ULONG_PTR)0x10, NULL, NULL);
+    fprintf(stderr, "crash-host: DLL_START returned without reading its argument\n");
     return 1;
 }

@@ -4,10 +4,11 @@ vendor's support does with a dump from a customer's Windows Error Reporting.
 
     minidump.py --dump crash.dmp --dll bin/x64/veltrane.dll --symbolizer llvm-symbolizer --sources SRC
 
-The crash is a call from veltrane.dll to an address where no code is (see
-crash_host.c): the faulting thread's stack pointer then points at the return
-address into the DLL. That frame must symbolise, from the PDB alone, to a
-function and a line of the library's sources that calls the host's callback;
+The crash is the system's read of a BSTR where no memory is, called from
+veltrane.dll (see crash_host.c): the first return address into the DLL above
+the faulting thread's stack pointer is the library's frame. It must
+symbolise, from the PDB alone, to a function and a line of the library's
+sources that reads the BSTR's length;
 and the dump must lead to these files the way a debugger finds them: the
 module's CodeView record names the PDB by its GUID and age, or, where the
 dump has none (Wine's dbghelp writes none), the module's time stamp and size
@@ -123,9 +124,12 @@ def main():
             sys.exit("%s in the dump is not %s (time stamp and size differ)" % (name, args.dll))
         print("%s at 0x%X, time stamp 0x%08X and size 0x%X of %s" % (name, base, stamp, image_size, args.dll))
 
-    frame = stack_word(dump, found[THREAD_LIST][0], thread_id, rsp)
-    if not base <= frame < base + size:
-        sys.exit("the return address 0x%X is not inside veltrane.dll" % frame)
+    # As a debugger without unwind data would: the first word up the stack
+    # that points into the DLL is the return address of the call that faulted.
+    words = (stack_word(dump, found[THREAD_LIST][0], thread_id, rsp + 8 * i) for i in range(32))
+    frame = next((word for word in words if base <= word < base + size), None)
+    if frame is None:
+        sys.exit("no return address into veltrane.dll near the stack pointer 0x%X" % rsp)
     # The call instruction ends at the return address: look up the byte before it.
     out = subprocess.run([args.symbolizer, "--obj=" + args.dll, "--relative-address", "--no-inlines",
                           "0x%X" % (frame - base - 1)], check=True, capture_output=True, text=True).stdout.split("\n")
@@ -137,8 +141,8 @@ def main():
         sys.exit("the frame does not symbolise to a function and line of the library's sources")
     with open(source, encoding="utf-8") as file:
         text = file.read().split("\n")[line - 1]
-    if "callback" not in text:
-        sys.exit("%s:%d does not call the host's callback: %s" % (source, line, text.strip()))
+    if "SysStringLen" not in text:
+        sys.exit("%s:%d does not read the BSTR's length: %s" % (source, line, text.strip()))
     print("  %s" % text.strip())
 
 
