@@ -114,22 +114,25 @@ void HTTPServerRetryTimer(Library& lib) {
     WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
 }
 
-void DLL_FINISH(Library& lib) {
-    if (!lib.Started) {
-        NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
-        return;
-    }
-    WriteLog(lib, "DLL_FINISH", "Start");
+namespace {
+// DLL_FINISH and StopLibrary alike, once started: the link closed for good,
+// the timers and the command server stopped, the settings saved, the host
+// told. False when the link would not close (the host has been told).
+// `attemptToo` closes a connection still being made as well, which a finish
+// leaves to the end of the process.
+bool CloseDown(Library& lib, const char* logName, bool attemptToo) {
+    WriteLog(lib, logName, "Start");
     lib.Finished = true;
     lib.SignedIn = false;
-    if (lib.os.socket.state() == SocketState::Connected) {
+    const SocketState state = lib.os.socket.state();
+    if (state == SocketState::Connected || (attemptToo && state == SocketState::Opening)) {
         try {
             lib.os.socket.close();
-            WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
+            WriteLog(lib, logName, "DM_DLL.CTISocket.Socket.Close 2");
         } catch (...) {
-            WriteLog(lib, "DLL_FINISH except", "CTISocket.Socket.Close");
+            WriteLog(lib, std::string(logName) + " except", "CTISocket.Socket.Close");
             NotifyHost(lib, "dllfinish", "fail", {"socket disconnect"});
-            return;
+            return false;
         }
     }
     lib.os.timerConn.stop();
@@ -137,9 +140,28 @@ void DLL_FINISH(Library& lib) {
     lib.os.httpServerRetry.stop();
     lib.os.httpServer.stop();
     SaveUserSettingsLogged(lib);
-    WriteLog(lib, "DLL_FINISH", "End");
+    WriteLog(lib, logName, "End");
     NotifyHost(lib, "dllfinish", "success", {""});
-    lib.os.system.endProcess(1);
+    return true;
+}
+
+bool ReportNotStarted(Library& lib) {
+    if (lib.Started) return false;
+    NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
+    return true;
+}
+}  // namespace
+
+void DLL_FINISH(Library& lib) {
+    if (ReportNotStarted(lib)) return;
+    if (CloseDown(lib, "DLL_FINISH", false)) lib.os.system.endProcess(1);
+}
+
+void StopLibrary(Library& lib) {
+    if (ReportNotStarted(lib)) return;
+    // Stopped, the library is as before its first start: a later start
+    // begins afresh, a second stop only reports.
+    if (CloseDown(lib, "DLL_STOP", true)) lib.Started = false;
 }
 
 }  // namespace veltrane

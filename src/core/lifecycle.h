@@ -37,6 +37,13 @@ void HTTPServerRetryTimer(Library& lib);
 // Ends the process through SystemInfo::endProcess(1) when it succeeds.
 void DLL_FINISH(Library& lib);
 
+// Everything of DLL_FINISH but the end of the process: closes the link
+// (connected or still connecting) without reconnecting, stops the link's
+// timers, the command server and its retries, saves the settings and
+// delivers "dllfinish|success||"; the library is then not started, so a
+// later DLL_START starts it again. Before a start it reports as DLL_FINISH.
+void StopLibrary(Library& lib);
+
 // The start event for this PC: certified for REG_PHONE, or not.
 std::string StartEvent(const Library& lib);
 
