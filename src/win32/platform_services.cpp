@@ -78,6 +78,9 @@ bool LocalFileSystem::appendToFile(const std::string& path, std::string_view byt
 }
 
 void HostWindowLink::callback(const std::string& text) {
+    // The listener only takes note, so it hears the events in the order they
+    // happen even when the callback calls an export that has one of its own.
+    if (HostEventListener* listener = listener_.load()) listener->hostEvent(text);
     if (callback_ != nullptr) callback_(text.c_str());
 }
 
