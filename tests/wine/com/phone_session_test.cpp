@@ -1,60 +1,17 @@
 // A whole working session through Veltrane.Phone, used only the way VBScript
 // and VB6 use it: by ProgID, through IDispatch, events through a sink.
 // Unicode goes in and comes out; the server sees CP949.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "com/com_client.h"
-#include "commands/cti_server_script.h"
-#include "harness/cti_fixture.h"
+#include "com/phone_fixture.h"
 
 namespace veltrane::wine {
 namespace {
 
 const std::wstring kPhone = L"0212345678";
 
-class PhoneSession : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_EQ(::GetACP(), 949u) << "the tests expect the Korean ANSI code page";
-        ASSERT_EQ(registration.result(), S_OK);
-        server.setResponder(AnswerLikeACtiServer);
-        WriteConfig(base.path(), "127.0.0.1", server.port());
-        WriteIni(base.path() + L"config.ini", "Connect", "WEB_BROWSER", "IE_ONLY");
-        WriteIni(base.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
-        Ref<IDispatch> object;
-        ASSERT_EQ(CreateByProgId(L"Veltrane.Phone", object), S_OK);
-        phone = std::make_unique<Automation>(std::move(object));
-        ASSERT_EQ(sink.connect(phone->object()), S_OK);
-    }
-    void TearDown() override {
-        if (phone) sink.disconnect();
-    }
-
-    // Calls a method and waits for the HostEvent that ends its exchange.
-    void step(const wchar_t* method, std::vector<Value> arguments, const std::wstring& lastEvent) {
-        const std::size_t mark = sink.hostEvents().size();
-        ASSERT_EQ(phone->call(method, std::move(arguments)).hr, S_OK) << method;
-        ASSERT_TRUE(PumpUntil([&] {
-            const std::vector<std::wstring> events = sink.hostEvents();
-            return std::find(events.begin() + static_cast<std::ptrdiff_t>(mark), events.end(), lastEvent) !=
-                   events.end();
-        })) << method;
-    }
-    std::wstring mac() const {
-        const std::string line = LogTexts(base.path(), "DLL_START").at(1);
-        return Widen(line.substr(line.find_last_of(':') + 1));
-    }
-
-    Apartment apartment;
-    MachineRegistration registration;
-    TempFolder base;
-    FakeCtiServer server;
-    EventSink sink;
-    std::unique_ptr<Automation> phone;
-};
+class PhoneSession : public PhoneTest {};
 
 TEST_F(PhoneSession, StartRegisterCertifyLogInDialRingTextPageLogOutStopAndStartAgain) {
     const std::wstring web = Widen(kWebAddress);
