@@ -25,9 +25,12 @@ endif()
 
 set(root ${work}/unpacked/${name})
 set(expected README.md LICENSE CHANGELOG.md config.ini include/veltrane.h
-    samples/c/host.c samples/csharp/Veltrane.cs samples/pascal/Veltrane.pas samples/vb/Veltrane.bas)
+    samples/c/host.c samples/csharp/Veltrane.cs samples/pascal/Veltrane.pas samples/vb/Veltrane.bas
+    samples/csharp/PhoneSession.cs samples/pascal/ImportingTheTypeLibrary.md samples/powershell/Session.ps1
+    samples/vb6/PhoneForm.frm samples/vba/VeltranePhone.cls samples/vbscript/Session.vbs)
 foreach(arch x64 x86)
     list(APPEND expected bin/${arch}/veltrane.dll bin/${arch}/veltrane.dll.debug lib/${arch}/veltrane.def
+         bin/${arch}/veltrane.tlb bin/${arch}/Veltrane.Phone.manifest
          lib/${arch}/libveltrane.dll.a lib/${arch}/veltrane.lib)
 endforeach()
 file(GLOB_RECURSE present RELATIVE ${root} ${root}/*)
@@ -57,7 +60,8 @@ foreach(arch x64 x86)
         message(FATAL_ERROR "bin/${arch}/veltrane.dll does not link to veltrane.dll.debug")
     endif()
 endforeach()
-foreach(file config.ini samples/vb/Veltrane.bas)
+foreach(file config.ini samples/vb/Veltrane.bas samples/vb6/PhoneForm.frm samples/vba/VeltranePhone.cls
+             samples/vbscript/Session.vbs)
     # (In hexadecimal: file(READ) as text drops carriage returns.)
     file(READ ${root}/${file} bytes HEX)
     string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")

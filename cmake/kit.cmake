@@ -72,6 +72,9 @@ configure_file(${PROJECT_SOURCE_DIR}/samples/vb/Veltrane.bas ${VELTRANE_KIT_DIR}
 
 # Install: this architecture's files, and those both share.
 install(FILES ${kit_dll} ${kit_debug} DESTINATION bin/${VELTRANE_ARCH})
+# The COM object's type library as a file (the DLL embeds the same), and the
+# assembly manifest for registration-free use.
+install(FILES ${VELTRANE_TYPELIB} ${VELTRANE_MANIFEST} DESTINATION bin/${VELTRANE_ARCH})
 install(FILES ${def} ${gnu_implib} ${msvc_implib} DESTINATION lib/${VELTRANE_ARCH})
 install(FILES ${PROJECT_SOURCE_DIR}/include/veltrane.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION samples
