@@ -8,8 +8,13 @@
 namespace veltrane::com {
 
 EventHub& EventHub::Instance() {
-    // Never destroyed: the library may deliver an event while the process ends.
+    // Never destroyed: the library may deliver an event while the process
+    // ends. The DLL stays loaded as long as it (and its objects' window
+    // class) does, whatever a host's CoUninitialize or FreeLibrary does.
     static EventHub* const hub = [] {
+        HMODULE self = nullptr;
+        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                             reinterpret_cast<LPCWSTR>(&EventHub::Instance), &self);
         auto* made = new EventHub();
         dll::AttachHostEventListener(*made);
         return made;
