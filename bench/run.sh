@@ -16,7 +16,7 @@ cd "$root"
 tools/setup-debian.sh
 
 cmake --preset release >/dev/null && cmake --build build/release --target bench_reader_throughput cti-simulator >/dev/null
-cmake --preset x64 >/dev/null && cmake --build build/x64 --target bench_cti_latency bench_flood bench_link bench_tls bench_web bench_idle >/dev/null
+cmake --preset x64 >/dev/null && cmake --build build/x64 --target bench_cti_latency bench_flood bench_link bench_tls bench_web bench_idle bench_com_latency >/dev/null
 
 out=$(mktemp)
 tls=$(mktemp -d)
@@ -50,6 +50,8 @@ echo "== CTI packet to host event (Wine)"
 run_wine build/x64/bench/bench_cti_latency.exe 1000 | tee -a "$out"
 echo "== a flood of server events (Wine)"
 run_wine build/x64/bench/bench_flood.exe 20000 | tee -a "$out"
+echo "== the COM object's events (Wine)"
+run_wine build/x64/bench/bench_com_latency.exe 1000 | tee -a "$out"
 echo "== CTI link under faults (Wine)"
 run_wine build/x64/bench/bench_link.exe silent 2 2 | tee -a "$out"
 run_wine build/x64/bench/bench_link.exe silent 0 0 | tee -a "$out"

@@ -71,6 +71,9 @@ install(FILES $<TARGET_FILE:veltrane> ${VELTRANE_KIT_DIR}/bin/veltrane.pdb DESTI
 install(FILES ${def} $<TARGET_LINKER_FILE:veltrane> ${msvc_implib} DESTINATION lib/${VELTRANE_ARCH})
 install(PROGRAMS $<TARGET_FILE:cti-simulator> DESTINATION tools/${VELTRANE_ARCH})
 install(FILES ${package_dir}/VeltraneConfig.cmake ${package_dir}/VeltraneConfigVersion.cmake DESTINATION lib/cmake/Veltrane)
+# The COM object's type library as a file (the DLL embeds the same), and the
+# assembly manifest for registration-free use.
+install(FILES ${VELTRANE_TYPELIB} ${VELTRANE_MANIFEST} DESTINATION bin/${VELTRANE_ARCH})
 install(FILES ${PROJECT_SOURCE_DIR}/include/veltrane.h DESTINATION include)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION samples
         PATTERN config.ini EXCLUDE PATTERN testing EXCLUDE PATTERN *.bas EXCLUDE

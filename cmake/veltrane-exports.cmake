@@ -36,11 +36,13 @@ function(veltrane_read_exports header names_var bytes_var)
     set(${bytes_var} ${bytes} PARENT_SCOPE)
 endfunction()
 
-# veltrane_write_def(<file> <names> <argument-counts> <pointer-size> <decorated>)
+# veltrane_write_def(<file> <names> <argument-counts> <pointer-size> <decorated> [PRIVATE <name>...])
 # The undecorated form links the DLL and makes the x64 import libraries; the
 # decorated form (DIAL@4) makes x86 import libraries whose stdcall symbols
-# (_DIAL@4, __imp__DIAL@4) import the plain name.
+# (_DIAL@4, __imp__DIAL@4) import the plain name. PRIVATE names are exported
+# by the DLL but left out of import libraries.
 function(veltrane_write_def file names counts pointer_size decorated)
+    cmake_parse_arguments(PARSE_ARGV 5 def "" "" PRIVATE)
     set(text "LIBRARY veltrane.dll\nEXPORTS\n")
     foreach(name count IN ZIP_LISTS names counts)
         if(decorated)
@@ -49,6 +51,9 @@ function(veltrane_write_def file names counts pointer_size decorated)
         else()
             string(APPEND text "    ${name}\n")
         endif()
+    endforeach()
+    foreach(name IN LISTS def_PRIVATE)
+        string(APPEND text "    ${name} PRIVATE\n")
     endforeach()
     file(CONFIGURE OUTPUT ${file} CONTENT "${text}" @ONLY)
 endfunction()

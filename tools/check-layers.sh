@@ -23,6 +23,7 @@ allowed() {
     session) echo "base platform core protocol link account telephony web" ;;
     win32) echo "base winsupport platform core web" ;;
     dll) echo "base winsupport platform core protocol link account telephony web session win32" ;;
+    com) echo "base winsupport platform core protocol link account telephony web session win32 dll" ;;
     tools) echo "base protocol winsupport" ;;
     hosts) echo "" ;;
     *) return 1 ;;

@@ -7,11 +7,14 @@
 # Pascal samples.
 # libssl-dev gives the simulator TLS, openssl makes the certificates of the
 # TLS tests, and Wine's Schannel is GnuTLS underneath (libgnutls30).
+# mingw-w64-tools has widl, which makes the COM object's type library from
+# its IDL with the system IDL files of libwine-dev.
 set -eu
 
 packages="cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 wine wine64 xvfb xauth fonts-nanum locales curl python3 chromium
-clang libclang-rt-14-dev lld llvm clang-16 lld-16 llvm-16 osslsigncode mono-mcs fp-compiler libssl-dev openssl libgnutls30"
+clang libclang-rt-14-dev lld llvm clang-16 lld-16 llvm-16 osslsigncode mono-mcs fp-compiler libssl-dev openssl libgnutls30
+mingw-w64-tools libwine-dev"
 
 missing=""
 for package in $packages; do

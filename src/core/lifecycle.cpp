@@ -111,22 +111,42 @@ void HTTPServerRetryTimer(Library& lib) {
     WriteLog(lib, "HTTPServer", PortText(lib) + " / Request : Active");
 }
 
-void DLL_FINISH(Library& lib, LifecycleSteps& steps) {
-    if (!lib.Started) {
-        NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
-        return;
-    }
-    WriteLog(lib, "DLL_FINISH", "Start");
-    if (steps.stopLink()) WriteLog(lib, "DLL_FINISH", "DM_DLL.CTISocket.Socket.Close 2");
+namespace {
+// DLL_FINISH and StopLibrary alike, once started: the link closed for good
+// (a connection still being made too), the command server and its retries
+// stopped, the settings saved, the host told.
+void CloseDown(Library& lib, LifecycleSteps& steps, const char* logName) {
+    WriteLog(lib, logName, "Start");
+    if (steps.stopLink()) WriteLog(lib, logName, "DM_DLL.CTISocket.Socket.Close 2");
     lib.os.httpServerRetry.stop();
     lib.os.httpServer.stop();
     if (const Outcome saved = SaveUserSettings(lib); !saved) WriteLog(lib, "SaveUserSettings", saved.reason());
-    WriteLog(lib, "DLL_FINISH", "End");
+    WriteLog(lib, logName, "End");
     NotifyHost(lib, "dllfinish", "success", {""});
+}
+
+bool ReportNotStarted(Library& lib) {
+    if (lib.Started) return false;
+    NotifyHost(lib, "DllStart", "fail", {"Dll Service did not start"});
+    return true;
+}
+}  // namespace
+
+void DLL_FINISH(Library& lib, LifecycleSteps& steps) {
+    if (ReportNotStarted(lib)) return;
+    CloseDown(lib, steps, "DLL_FINISH");
     // The process ends within this turn: the host hears everything first.
     DeliverHostEvents(lib);
     lib.os.files.closeFiles();
     lib.os.system.endProcess(1);
+}
+
+void StopLibrary(Library& lib, LifecycleSteps& steps) {
+    if (ReportNotStarted(lib)) return;
+    CloseDown(lib, steps, "DLL_STOP");
+    // Stopped, the library is as before its first start: a later start
+    // begins afresh, a second stop only reports.
+    lib.Started = false;
 }
 
 }  // namespace veltrane

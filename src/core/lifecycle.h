@@ -9,8 +9,8 @@ namespace veltrane {
 
 inline constexpr const char* kDefaultBasePath = "C:\\Orvanta\\";
 
-// What DLL_START and DLL_FINISH need of the layers above the core; the
-// session implements it.
+// What DLL_START, DLL_FINISH and StopLibrary need of the layers above the
+// core; the session implements it.
 class LifecycleSteps {
 public:
     virtual ~LifecycleSteps() = default;
@@ -40,6 +40,13 @@ void HTTPServerRetryTimer(Library& lib);
 // Ends the process through SystemInfo::endProcess(1) when it succeeds,
 // after the host has had every event.
 void DLL_FINISH(Library& lib, LifecycleSteps& steps);
+
+// Everything of DLL_FINISH but the end of the process: closes the link
+// (connected or still connecting) without reconnecting, stops the link's
+// timers, the command server and its retries, saves the settings and
+// delivers "dllfinish|success||"; the library is then not started, so a
+// later DLL_START starts it again. Before a start it reports as DLL_FINISH.
+void StopLibrary(Library& lib, LifecycleSteps& steps);
 
 // The start event for this PC: certified for REG_PHONE, or not.
 std::string StartEvent(const Library& lib);

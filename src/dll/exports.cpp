@@ -8,6 +8,7 @@
 #include "base/guard.h"
 #include "core/lifecycle.h"
 #include "dll/data_module.h"
+#include "dll/object_support.h"
 #include "telephony/call.h"
 #include "telephony/record.h"
 #include "telephony/sms.h"
@@ -36,6 +37,8 @@ void RunExport(Work&& work) noexcept {
     });
 }
 
+std::atomic<veltrane::win32::HostEventListener*> objectEvents{nullptr};
+
 // The first DLL_START creates the data module on its own thread, which from
 // then on owns the library.
 TDM_DLL* DataModule() {
@@ -46,7 +49,9 @@ TDM_DLL* DataModule() {
         // process, so the DLL must too: a FreeLibrary by the host would
         // otherwise leave them running code that is gone.
         veltrane::winsupport::PinThisModule();
-        DM_DLL.store(new TDM_DLL());
+        auto* dm = new TDM_DLL();
+        dm->host().setListener(objectEvents.load());
+        DM_DLL.store(dm);
     }
     return DM_DLL.load();
 }
@@ -137,3 +142,18 @@ void __stdcall WEB_REQUEST(BSTR kind, BSTR phoneNo, BSTR guestPhone, BSTR smsMes
 }
 
 }  // extern "C"
+
+namespace veltrane::dll {
+
+void AttachHostEventListener(win32::HostEventListener& listener) noexcept {
+    // Whichever of this and the data module's creation comes second sees
+    // the other's store.
+    objectEvents.store(&listener);
+    if (TDM_DLL* dm = DM_DLL.load()) dm->host().setListener(&listener);
+}
+
+void StopLibrary() noexcept {
+    RunExport([](Session& s) { s.stop(); });
+}
+
+}  // namespace veltrane::dll

@@ -20,6 +20,8 @@ void Session::start(const std::string& basePath, const std::string& windowTitle)
 
 void Session::finish() { DLL_FINISH(lib, *this); }
 
+void Session::stop() { StopLibrary(lib, *this); }
+
 // The settings are written before the host hears of what changed them; the
 // log lines are the file's as they are written, and it is closed last.
 void Session::endTurn() {

@@ -23,6 +23,7 @@ public:
 
     void start(const std::string& basePath, const std::string& windowTitle);
     void finish();
+    void stop();  // StopLibrary
     // The owner thread's turn is over and the library's state is whole:
     // the settings are saved and the host hears what happened.
     void endTurn();

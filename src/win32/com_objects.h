@@ -28,6 +28,18 @@ public:
     ComPtr& operator=(const ComPtr&) = delete;
     ~ComPtr() { reset(); }
 
+    // Takes over a reference the caller holds.
+    static ComPtr Adopt(Interface* pointer) {
+        ComPtr owner;
+        owner.pointer_ = pointer;
+        return owner;
+    }
+    // Another reference to the same object.
+    ComPtr share() const {
+        if (pointer_ != nullptr) pointer_->AddRef();
+        return Adopt(pointer_);
+    }
+
     Interface* get() const { return pointer_; }
     Interface* operator->() const { return pointer_; }
     explicit operator bool() const { return pointer_ != nullptr; }

@@ -106,6 +106,9 @@ struct CopyDataCall {
 }  // namespace
 
 Outcome HostWindowLink::callback(const std::string& text) {
+    // The listener only takes note, so it hears the events in the order they
+    // are delivered even when the callback calls an export that has one of its own.
+    if (HostEventListener* listener = listener_.load()) listener->hostEvent(text);
     if (callback_ == nullptr) return {};
     CallbackCall call{callback_, text.c_str()};
     return CallHost([](void* c) { static_cast<CallbackCall*>(c)->callback(static_cast<CallbackCall*>(c)->text); },

@@ -1,6 +1,7 @@
 // The small Win32 services behind the core's platform interfaces.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <random>
 
@@ -48,15 +49,26 @@ private:
     winsupport::UniqueFile open_;
 };
 
+// Hears every text the host's callback is handed, whether or not the host
+// gave a callback (the COM objects' events). Runs on the owner thread.
+class HostEventListener {
+public:
+    virtual ~HostEventListener() = default;
+    virtual void hostEvent(const std::string& text) noexcept = 0;
+};
+
 class HostWindowLink final : public HostLink {
 public:
     void setCallback(VELTRANE_CALLBACK callback) { callback_ = callback; }
+    // Set once, from any thread; the listener lives as long as the process.
+    void setListener(HostEventListener* listener) { listener_.store(listener); }
     Outcome callback(const std::string& text) override;
     Outcome copyData(const std::string& text) override;
     void findHostWindow(const std::string& title) override;
 
 private:
     VELTRANE_CALLBACK callback_ = nullptr;
+    std::atomic<HostEventListener*> listener_{nullptr};
     HWND window_ = nullptr;
 };
 

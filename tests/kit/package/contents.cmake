@@ -6,9 +6,12 @@ cmake_minimum_required(VERSION 3.20)
 set(expected README.md LICENSE THIRD-PARTY-NOTICES.txt CHANGELOG.md config.ini include/veltrane.h
     lib/cmake/Veltrane/VeltraneConfig.cmake lib/cmake/Veltrane/VeltraneConfigVersion.cmake
     samples/c/host.c samples/c/CMakeLists.txt samples/csharp/Veltrane.cs samples/pascal/Veltrane.pas
-    samples/vb/Veltrane.bas)
+    samples/vb/Veltrane.bas samples/csharp/PhoneSession.cs samples/pascal/ImportingTheTypeLibrary.md
+    samples/powershell/Session.ps1 samples/vb6/PhoneForm.frm samples/vba/VeltranePhone.cls
+    samples/vbscript/Session.vbs)
 foreach(arch x64 x86)
     list(APPEND expected bin/${arch}/veltrane.dll bin/${arch}/veltrane.pdb tools/${arch}/cti-simulator.exe
+         bin/${arch}/veltrane.tlb bin/${arch}/Veltrane.Phone.manifest
          lib/${arch}/veltrane.def lib/${arch}/libveltrane.dll.a lib/${arch}/veltrane.lib)
 endforeach()
 file(GLOB_RECURSE present RELATIVE ${ROOT} ${ROOT}/*)
@@ -22,7 +25,8 @@ if(present)
     message(FATAL_ERROR "the package holds files nobody asked for: ${present}")
 endif()
 
-foreach(file config.ini samples/vb/Veltrane.bas)
+foreach(file config.ini samples/vb/Veltrane.bas samples/vb6/PhoneForm.frm samples/vba/VeltranePhone.cls
+             samples/vbscript/Session.vbs)
     # (In hexadecimal: file(READ) as text drops carriage returns.)
     file(READ ${ROOT}/${file} bytes HEX)
     string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "account/login.h"
 #include "support/fake_platform.h"
 
 namespace veltrane {
@@ -313,6 +314,67 @@ TEST_F(Finish, SaveThatFailsDoesNotStopTheFinish) {
     t.session.finish();
     EXPECT_EQ(t.events(), (Vec{Smsg("conn|disconnect||"), Smsg("dllfinish|success||")}));
     EXPECT_EQ(t.system.exitCodes, std::vector<unsigned>{1});
+}
+
+// StopLibrary: DLL_FINISH without the end of the process, and a start after it.
+class Stop : public Start {};
+
+TEST_F(Stop, ClosesTheLinkStopsEverythingSavesAndReportsWithoutEndingTheProcess) {
+    for (const bool connected : {true, false}) {  // connected, or still connecting
+        testing::TestLibrary s;
+        s.ini.set(s.configFile(), "Connect", "CTI_IPs", "127.0.0.1");
+        s.session.start(testing::TestLibrary::kBase, "Host Window");
+        if (connected) s.socket.acceptConnection();
+        s.timerConn.start(30000);
+        s.httpServerRetry.start(30000);
+        s.clearRecords();
+        s.session.stop();
+        EXPECT_EQ(s.socket.state(), SocketState::Closed);
+        EXPECT_TRUE(s.socket.opens.empty()) << "reconnected";
+        EXPECT_FALSE(s.timerConn.running || s.connectPause.running || s.httpServerRetry.running);
+        EXPECT_FALSE(s.httpServer.active);
+        EXPECT_EQ(s.ini.writes.size(), 9u);
+        EXPECT_EQ(s.events(), (Vec{Smsg("conn|disconnect||"), Smsg("dllfinish|success||")}));
+        const Vec lines = s.logLines();
+        EXPECT_EQ(lines.front(), " DLL_STOP => Start");
+        EXPECT_EQ(lines[lines.size() - 2], " DLL_STOP => End");
+        EXPECT_TRUE(s.system.exitCodes.empty());
+        EXPECT_FALSE(s.lib.Started);
+    }
+}
+
+TEST_F(Stop, BeforeAStartOrAfterAStopOnlyReports) {
+    t.session.stop();
+    start();
+    t.session.stop();
+    t.clearRecords();
+    t.session.stop();
+    EXPECT_EQ(t.events(), Vec{Smsg("DllStart|fail|Dll Service did not start|")});
+    EXPECT_TRUE(t.ini.writes.empty());
+    EXPECT_TRUE(t.system.exitCodes.empty());
+}
+
+TEST_F(Stop, AStartAfterItConnectsAgain) {
+    start();
+    t.socket.acceptConnection();
+    t.session.stop();
+    t.clearRecords();
+    start();
+    EXPECT_EQ(t.events(), Vec{Smsg("dllstart|success|certification_no|")});
+    ASSERT_EQ(t.socket.opens.size(), 1u);
+    t.socket.acceptConnection();
+    EXPECT_EQ(t.events().back(), Smsg("conn|connect||"));
+    EXPECT_TRUE(t.timerConn.running);
+    EXPECT_TRUE(t.httpServer.active);
+}
+
+TEST_F(Stop, NoCallOpensTheLinkUntilTheNextStart) {
+    start();
+    t.session.stop();
+    t.clearRecords();
+    t.call([&] { account::PC_LOGIN(t.link, "0212345678", "agent", "pw"); });
+    EXPECT_TRUE(t.socket.opens.empty());
+    EXPECT_EQ(t.events(), Vec{Smsg("login|fail||CTI ReConnecting|")});
 }
 
 }  // namespace
