@@ -5,7 +5,6 @@
 namespace veltrane {
 
 std::string EscapeControlCharacters(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(text.size());
     for (const char c : text) {
@@ -19,9 +18,7 @@ std::string EscapeControlCharacters(std::string_view text) {
         } else if (c == '\t') {
             escaped += "\\t";
         } else {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0x0F];
+            escaped += "\\x" + HexText(byte, 2);
         }
     }
     return escaped;

@@ -28,6 +28,43 @@ std::string_view TrimView(std::string_view text) {
 
 std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
+std::string_view TrimStartView(std::string_view text) {
+    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+std::string_view TrimView(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::optional<HostAndRest> SplitHostPort(std::string_view authority) {
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        if (close == std::string_view::npos) return std::nullopt;
+        return HostAndRest{authority.substr(0, close + 1), authority.substr(close + 1)};
+    }
+    const std::size_t colon = authority.find(':');
+    if (colon == std::string_view::npos) return HostAndRest{authority, {}};
+    return HostAndRest{authority.substr(0, colon), authority.substr(colon)};
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string AsciiLower(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) c = AsciiLower(c);
+    return lowered;
+}
+
 bool IsBlank(std::string_view text) { return TrimView(text).empty(); }
 
 FieldView SplitFieldView(char delimiter, std::string_view text) {
@@ -80,6 +117,13 @@ std::string ZeroPadded(long long value, int digits) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.*lld", digits, value);
     return buffer;
+}
+
+std::string HexText(std::uint64_t value, int digits, bool lowerCase) {
+    const char* const set = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = set[value & 0xF];
+    return text;
 }
 
 int HexDigitValue(char c) {

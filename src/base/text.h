@@ -8,9 +8,29 @@
 
 namespace veltrane {
 
-// Removes characters with codes 0 to 32 from both ends.
+// Removes characters with codes 0 to 32 from both ends, or the start only.
 std::string_view TrimView(std::string_view text);
 std::string Trim(std::string_view text);
+std::string_view TrimStartView(std::string_view text);
+// Removes these characters from both ends (" \t": HTTP's blanks).
+std::string_view TrimView(std::string_view text, std::string_view blanks);
+
+// An authority as URLs and the Host header write it: "host:port",
+// "[IPv6]:port" or the host alone. The host keeps its brackets; the rest is
+// what follows it, the ":" included (empty without a port, and anything
+// else for the caller to refuse). Nothing when a "[" is not closed.
+struct HostAndRest {
+    std::string_view host;
+    std::string_view rest;
+};
+std::optional<HostAndRest> SplitHostPort(std::string_view authority);
+
+// One or more decimal digits and nothing else.
+bool AllDigits(std::string_view text);
+
+// ASCII letters in lower case; other bytes as they are.
+char AsciiLower(char c);
+std::string AsciiLower(std::string_view text);
 
 // Empty after trimming.
 bool IsBlank(std::string_view text);
@@ -53,6 +73,8 @@ bool Contains(std::string_view text, std::string_view part);
 
 // The value of a hexadecimal digit in either case; -1 for any other character.
 int HexDigitValue(char c);
+// `value` as exactly `digits` hexadecimal digits, upper case unless asked.
+std::string HexText(std::uint64_t value, int digits, bool lowerCase = false);
 
 // printf-style "%.4d": at least `digits` digits, zero-padded, sign first.
 std::string ZeroPadded(long long value, int digits);

@@ -19,12 +19,10 @@ std::optional<Sha256> ParseFingerprint(std::string_view text) {
 }
 
 std::string FormatFingerprint(const Sha256& fingerprint) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (std::uint8_t byte : fingerprint) {
         if (!text.empty()) text += ':';
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
+        text += HexText(byte, 2);
     }
     return text;
 }

@@ -12,11 +12,6 @@ constexpr std::string_view kLink = "|LINK|";
 // Past this a length is only ever counted down; the figure itself no longer matters.
 constexpr std::uint64_t kHugeLength = std::uint64_t(1) << 62;
 
-std::string_view DropLeadingBlanks(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-    return text;
-}
-
 // Decimal digits with blanks around them; anything else is no length.
 std::optional<std::uint64_t> ParseLength(std::string_view text) {
     text = TrimView(text);
@@ -89,7 +84,7 @@ bool CtiReader::next(PacketSink& sink, bool& alive) {
     }
 
     const auto field = [&](std::size_t from, std::size_t end) {
-        return DropLeadingBlanks(header.substr(from, end - from));
+        return TrimStartView(header.substr(from, end - from));
     };
     Frame frame;
     frame.kind = field(0, ends[0]);

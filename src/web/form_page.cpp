@@ -1,5 +1,7 @@
 #include "web/form_page.h"
 
+#include "base/text.h"
+
 namespace veltrane::web {
 
 std::string CharsetOfCodePage(unsigned codePage) {
@@ -58,10 +60,7 @@ std::string FormPage(const std::string& url, const PopupFields& fields, unsigned
 }
 
 std::string PageFileName(std::uint64_t unique) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex(16, '0');
-    for (int i = 15; i >= 0; --i, unique >>= 4) hex[static_cast<std::size_t>(i)] = kDigits[unique & 0xF];
-    return "veltrane-page-" + hex + ".html";
+    return "veltrane-page-" + HexText(unique, 16, true) + ".html";
 }
 
 }  // namespace veltrane::web

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/text.h"
+
 namespace veltrane::web {
 
 namespace {
@@ -14,11 +16,8 @@ bool IsKnownMethod(std::string_view method) {
     return std::find(std::begin(kKnownMethods), std::end(kKnownMethods), method) != std::end(kKnownMethods);
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
+// HTTP's blanks around a header's value.
+std::string_view TrimBlanks(std::string_view text) { return TrimView(text, " \t"); }
 
 // The next line of the head, without its LF or CR LF.
 std::string_view NextLine(std::string_view& text) {
@@ -34,10 +33,6 @@ bool IsTokenChar(char c) {
     return u > 32 && u < 127 && c != ':' && c != '(' && c != ')' && c != '"' && c != '/' && c != '[' &&
            c != ']' && c != '{' && c != '}' && c != ',' && c != ';' && c != '<' && c != '>' && c != '=' &&
            c != '?' && c != '@' && c != '\\';
-}
-
-bool AllDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string_view TrimLeadingZeros(std::string_view digits) {
@@ -57,17 +52,9 @@ std::size_t HeadEnd(std::string_view buffer, std::size_t from) {
 
 bool IsAllowedHostName(std::string_view host) {
     if (host.empty()) return true;  // names nothing, like a missing Host
-    std::string_view name = host;
-    std::string_view port;
-    if (host.front() == '[') {
-        const std::size_t close = host.find(']');
-        if (close == std::string_view::npos) return false;
-        name = host.substr(0, close + 1);
-        port = host.substr(close + 1);
-    } else if (const std::size_t colon = host.find(':'); colon != std::string_view::npos) {
-        name = host.substr(0, colon);
-        port = host.substr(colon);
-    }
+    const std::optional<HostAndRest> split = SplitHostPort(host);
+    if (!split) return false;
+    const auto [name, port] = *split;
     if (!port.empty() && (port.front() != ':' || !AllDigits(port.substr(1)) || port.size() > 6)) return false;
     return EqualsIgnoringCase(name, "localhost") || name == "127.0.0.1" || name == "[::1]";
 }

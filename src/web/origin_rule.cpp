@@ -2,26 +2,15 @@
 
 #include <algorithm>
 
+#include "base/text.h"
 #include "web/idn.h"
 
 namespace veltrane::web {
 
 namespace {
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), Lower);
-    return lowered;
-}
-
 bool IsSchemeChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
            c == '.';
-}
-
-bool AllDigits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string DefaultPort(const std::string& scheme) {
@@ -45,25 +34,19 @@ std::optional<OriginParts> ParseOrigin(std::string_view url) {
     authority = authority.substr(0, authority.find_first_of("/?#"));
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
 
-    std::string_view host = authority;
-    std::string_view port;
-    if (!authority.empty() && authority.front() == '[') {
-        const std::size_t close = authority.find(']');
-        if (close == std::string_view::npos) return std::nullopt;
-        host = authority.substr(0, close + 1);
-        port = authority.substr(close + 1);
-    } else if (const std::size_t portColon = authority.find(':'); portColon != std::string_view::npos) {
-        host = authority.substr(0, portColon);
-        port = authority.substr(portColon);
-    }
+    const std::optional<HostAndRest> split = SplitHostPort(authority);
+    if (!split) return std::nullopt;
+    const std::string_view host = split->host;
+    std::string_view port = split->rest;
     if (!port.empty()) {
-        port.remove_prefix(1);  // the ":"
-        if (!AllDigits(port)) return std::nullopt;
+        if (port.front() != ':') return std::nullopt;  // "[::1]x"
+        port.remove_prefix(1);
+        if (!port.empty() && !AllDigits(port)) return std::nullopt;
         while (port.size() > 1 && port.front() == '0') port.remove_prefix(1);
     }
     if (host.empty() || host.find_first_of(" \t\r\n") != std::string_view::npos) return std::nullopt;
 
-    OriginParts parts{Lowered(scheme), Lowered(host), std::string(port)};
+    OriginParts parts{AsciiLower(scheme), AsciiLower(host), std::string(port)};
     if (parts.port.empty()) parts.port = DefaultPort(parts.scheme);
     return parts;
 }

@@ -4,10 +4,10 @@
 
 #include <objbase.h>
 
-#include <cstdio>
 #include <string>
 
 #include "base/outcome.h"
+#include "base/text.h"
 
 namespace veltrane::win32 {
 
@@ -24,9 +24,7 @@ public:
     // uses COM as it is.
     Outcome outcome() const {
         if (SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE) return {};
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result_));
-        return Outcome::Failure(std::string("COM not initialised (error ") + code + ")");
+        return Outcome::Failure("COM not initialised (error 0x" + HexText(static_cast<unsigned long>(result_), 8) + ")");
     }
 
 private:

@@ -3,16 +3,13 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
+
+#include "base/text.h"
 
 namespace veltrane::win32 {
 
 namespace {
-std::string ExceptionText(const std::string& who, DWORD code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
-    return who + " threw exception " + text;
-}
+std::string ExceptionText(const std::string& who, DWORD code) { return who + " threw exception 0x" + HexText(code, 8); }
 }  // namespace
 
 #if defined(_MSC_VER)

@@ -227,7 +227,6 @@ Outcome HttpServer::listen(std::int32_t port) {
         mailbox_.reset();
         return Outcome::Failure("CreateThread failed (error " + std::to_string(::GetLastError()) + ")");
     }
-    port_ = boundPort;
     listening_ = true;
     return {};
 }
@@ -242,7 +241,6 @@ void HttpServer::stop() {
     }
     listeners_.clear();
     mailbox_.reset();
-    port_ = 0;
     listening_ = false;
 }
 

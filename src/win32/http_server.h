@@ -47,9 +47,6 @@ public:
     // thread and waits for it to close the listeners and every connection.
     void stop() override;
 
-    // The port listened on; 0 when not listening.
-    std::int32_t port() const { return port_; }
-
     struct Connection;
     struct Mailbox;  // answers on their way from the owner thread to the server's
 
@@ -82,7 +79,6 @@ private:
     std::uint64_t nextConnectionId_ = 0;
     std::atomic<bool> listening_{false};
     std::atomic<bool> stopping_{false};
-    std::int32_t port_ = 0;
 };
 
 }  // namespace veltrane::win32

@@ -241,10 +241,8 @@ std::string WindowsSystemInfo::macAddress() {
     std::string mac;
     const UINT length = std::min<UINT>(first.AddressLength, MAX_ADAPTER_ADDRESS_LENGTH);
     for (UINT i = 0; i < length; ++i) {
-        char part[4];
-        std::snprintf(part, sizeof part, "%02X", first.Address[i]);
         if (i > 0) mac += '-';
-        mac += part;
+        mac += HexText(first.Address[i], 2);
     }
     return mac;
 }

@@ -2,9 +2,9 @@
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include "win32/server_certificate.h"
 
-#include <cstdio>
 #include <utility>
 
+#include "base/text.h"
 #include "winsupport/code_page.h"
 #include "winsupport/unique_handle.h"
 
@@ -29,11 +29,7 @@ struct ChainTraits {
     static void close(Type chain) { ::CertFreeCertificateChain(chain); }
 };
 
-std::string Hex(DWORD value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-    return text;
-}
+std::string Hex(DWORD value) { return "0x" + HexText(value, 8); }
 
 std::optional<cti::Sha256> Fingerprint(PCCERT_CONTEXT certificate) {
     cti::Sha256 hash{};

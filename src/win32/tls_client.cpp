@@ -6,10 +6,10 @@
 #include <schannel.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "base/text.h"
 #include "win32/server_certificate.h"
 #include "winsupport/code_page.h"
 #include "winsupport/unique_handle.h"
@@ -29,11 +29,7 @@ constexpr ULONG kRequest = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT | ISC
                            ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM | ISC_REQ_EXTENDED_ERROR |
                            ISC_REQ_MANUAL_CRED_VALIDATION;
 
-std::string Hex(long value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
-    return text;
-}
+std::string Hex(long value) { return "0x" + HexText(static_cast<unsigned long>(value), 8); }
 
 std::string ProtocolName(DWORD protocol) {
     if (protocol & SP_PROT_TLS1_3_CLIENT) return "TLS 1.3";

@@ -1,25 +1,15 @@
 #include "net/http.h"
 
-#include <cctype>
 #include <charconv>
+
+#include "base/form_text.h"
+#include "base/text.h"
 
 namespace veltrane::tools::net {
 
 namespace {
 
-bool SameLetters(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
+std::string_view TrimBlanks(std::string_view text) { return veltrane::TrimView(text, " \t\r"); }
 
 // Splits off one line ended by LF (an optional CR before it is dropped).
 bool NextLine(std::string_view& text, std::string_view& line) {
@@ -35,7 +25,7 @@ bool NextLine(std::string_view& text, std::string_view& line) {
 
 std::string HttpRequest::header(std::string_view name) const {
     for (const auto& [key, value] : headers)
-        if (SameLetters(key, name)) return value;
+        if (veltrane::EqualsIgnoringCase(key, name)) return value;
     return {};
 }
 

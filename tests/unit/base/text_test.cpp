@@ -75,5 +75,32 @@ TEST(ZeroPadded, PadsToAtLeastTheDigitsGiven) {
     EXPECT_EQ(ZeroPadded(7, 2), "07");
 }
 
+TEST(SplitHostPort, KeepsBracketsAndLeavesThePortToTheCaller) {
+    const std::pair<std::string_view, std::pair<std::string_view, std::string_view>> cases[] = {
+        {"localhost", {"localhost", ""}},        {"localhost:12209", {"localhost", ":12209"}},
+        {"[::1]:80", {"[::1]", ":80"}},          {"[::1]", {"[::1]", ""}},
+        {"a:b:c", {"a", ":b:c"}},                {"", {"", ""}},
+    };
+    for (const auto& [authority, expected] : cases) {
+        const std::optional<HostAndRest> split = SplitHostPort(authority);
+        ASSERT_TRUE(split) << authority;
+        EXPECT_EQ(std::make_pair(split->host, split->rest), expected) << authority;
+    }
+    EXPECT_FALSE(SplitHostPort("[::1:80"));
+}
+
+TEST(SmallHelpers, DigitsHexadecimalAndLowerCase) {
+    EXPECT_TRUE(AllDigits("0123456789"));
+    EXPECT_FALSE(AllDigits(""));
+    EXPECT_FALSE(AllDigits("12a"));
+    EXPECT_EQ(HexText(0xC0000005, 8), "C0000005");
+    EXPECT_EQ(HexText(0x1234, 16, true), "0000000000001234");
+    EXPECT_EQ(HexText(0xAB, 2, true), "ab");
+    EXPECT_EQ(AsciiLower("HTTP://Ex\xC7\xD1"), "http://ex\xC7\xD1");
+    EXPECT_EQ(TrimView(" \tx y\t ", " \t"), "x y");
+    EXPECT_EQ(TrimView("\r x\r", " \t"), "\r x\r");
+    EXPECT_EQ(TrimStartView(" \r\nx "), "x ");
+}
+
 }  // namespace
 }  // namespace veltrane
