@@ -16,6 +16,7 @@
 
 #include "com/com_client.h"
 #include "harness/cti_fixture.h"
+#include "bench_host.h"
 #include "table_row.h"
 
 using namespace veltrane::wine;
@@ -58,12 +59,10 @@ int main(int argc, char** argv) {
     if (registration.result() != S_OK) Fail("Veltrane.Phone could not be registered");
 
     // One process, both ways: the flat callback and an object with a sink.
-    TestHost host;
-    TempFolder base;
-    FakeCtiServer server;
-    WriteConfig(base.path(), "127.0.0.1", server.port());
-    WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
-    WriteIni(base.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
+    veltrane::bench::BenchHost bench;
+    TestHost& host = bench.host;
+    TempFolder& base = bench.base;
+    FakeCtiServer& server = bench.server;
     Ref<IDispatch> object;
     if (CreateByProgId(L"Veltrane.Phone", object) != S_OK) Fail("Veltrane.Phone could not be made");
     Automation phone(std::move(object));

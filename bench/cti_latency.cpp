@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "harness/cti_fixture.h"
+#include "bench_host.h"
 #include "table_row.h"
 
 using namespace veltrane::wine;
@@ -54,17 +55,10 @@ void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 // Server write to host callback, through the DLL. The host thread waits in
 // its message loop as a host program does.
 std::vector<double> ThroughTheLibrary(int packets) {
-    TestHost host;
-    TempFolder base;
-    FakeCtiServer server;
-    WriteConfig(base.path(), "127.0.0.1", server.port());
-    WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
-    WriteIni(base.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
-    host.start(base.path());
-    if (!host.waitForEvent(Event("conn|connect||")) || !host.waitFor([&] { return server.clientConnected(); })) {
-        std::fprintf(stderr, "the library did not connect\n");
-        std::exit(2);
-    }
+    veltrane::bench::BenchHost bench;
+    bench.startConnected();
+    TestHost& host = bench.host;
+    FakeCtiServer& server = bench.server;
 
     const std::string packet = ServerPacket("CALL", "S", "2|0212345678|0311112222|S|");
     std::vector<double> samples;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "harness/cti_fixture.h"
+#include "bench_host.h"
 #include "table_row.h"
 
 using namespace veltrane::wine;
@@ -74,17 +75,10 @@ struct Flood {
 };
 
 Flood RunFlood(const Kind& kind, int packets) {
-    TestHost host;
-    TempFolder base;
-    FakeCtiServer server;
-    WriteConfig(base.path(), "127.0.0.1", server.port());
-    WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
-    WriteIni(base.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
-    host.start(base.path());
-    if (!host.waitForEvent(Event("conn|connect||")) || !host.waitFor([&] { return server.clientConnected(); })) {
-        std::fprintf(stderr, "the library did not connect\n");
-        std::exit(2);
-    }
+    veltrane::bench::BenchHost bench;
+    bench.startConnected();
+    TestHost& host = bench.host;
+    FakeCtiServer& server = bench.server;
     std::atomic<Clock::rep> dialAnswered{0};
     server.setResponder([&](const std::string& line) {
         if (line.find("|0399998888|") != std::string::npos) dialAnswered = Clock::now().time_since_epoch().count();
