@@ -191,5 +191,22 @@ TEST(HostTurns, CallbackThatThrowsChangesNothingAndIsLoggedOnce) {
     }
 }
 
+// The day's log stays open through a turn and is closed once its events are
+// delivered, so other programs can read, move or delete it between turns.
+TEST(HostTurns, FilesAreClosedAfterTheTurnsEventsAreDelivered) {
+    for (const Handling& handling : kHandlings) {
+        SCOPED_TRACE(handling.name);
+        TestLibrary t;
+        handling.setUp(t);
+        t.clearRecords();
+        int closesAtLastEvent = -1;
+        t.host.onCallback = [&](const std::string&) { closesAtLastEvent = t.files.closes; };
+        handling.run(t);
+        ASSERT_GE(closesAtLastEvent, 0);
+        EXPECT_GT(t.files.closes, closesAtLastEvent);
+        EXPECT_EQ(t.files.appendsAtClose, t.files.appended.size());
+    }
+}
+
 }  // namespace
 }  // namespace veltrane::session

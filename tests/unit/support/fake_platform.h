@@ -2,6 +2,7 @@
 // library wired to them. Each fake records what the core asked of it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <set>
@@ -63,11 +64,15 @@ public:
     bool failFolders = false;
     bool failAppends = false;
 
-    int closes = 0;  // closeFiles() calls
+    int closes = 0;                  // closeFiles() calls
+    std::size_t appendsAtClose = 0;  // appended.size() at the last of them
 
     bool createFolders(const std::string& path) override;
     bool appendToFile(const std::string& path, std::string_view bytes) override;
-    void closeFiles() override { ++closes; }
+    void closeFiles() override {
+        ++closes;
+        appendsAtClose = appended.size();
+    }
 };
 
 class FakeHost : public HostLink {
