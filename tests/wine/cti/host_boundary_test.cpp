@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -135,6 +136,81 @@ TEST_F(HostBoundary, StormOfLoginsGivesOneDisconnectionPerSocket) {
     const std::size_t refused = countOf(Event("conn|disconnect|disconnect(10061)eeConnect|"));
     EXPECT_GE(refused, 3u);
     EXPECT_EQ(countOf(Event("conn|disconnect||")), refused);
+}
+
+// veltrane.dll's import of msvcrt's malloc, pointed elsewhere while this
+// lives: the way to make the library's own allocations fail from outside.
+class DllMallocImport {
+public:
+    using Malloc = void*(__cdecl*)(std::size_t);
+
+    explicit DllMallocImport(Malloc replacement) : slot_(Find()) {
+        if (slot_ != nullptr) {
+            original = reinterpret_cast<Malloc>(*slot_);
+            write(reinterpret_cast<ULONG_PTR>(replacement));
+        }
+    }
+    ~DllMallocImport() {
+        if (slot_ != nullptr) write(reinterpret_cast<ULONG_PTR>(original));
+    }
+    bool found() const { return slot_ != nullptr; }
+
+    static inline Malloc original = nullptr;
+
+private:
+    static ULONG_PTR* Find() {
+        auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(L"veltrane.dll"));
+        if (base == nullptr) return nullptr;
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             dll->Name != 0; ++dll) {
+            if (::lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "msvcrt.dll") != 0) continue;
+            auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "malloc") == 0)
+                    return reinterpret_cast<ULONG_PTR*>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+    void write(ULONG_PTR value) {
+        DWORD was = 0;
+        ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &was);
+        *slot_ = value;
+        ::VirtualProtect(slot_, sizeof *slot_, was, &was);
+    }
+
+    ULONG_PTR* slot_;
+};
+
+int refusedAllocations = 0;
+void* __cdecl FailLargeAllocations(std::size_t size) {
+    if (size >= (1u << 20)) {
+        ++refusedAllocations;
+        return nullptr;
+    }
+    return DllMallocImport::original(size);
+}
+
+// An argument the library cannot convert (here: no memory for it) is an
+// export that does nothing; no exception reaches the host, and the next
+// call works.
+TEST_F(HostBoundary, ExportWhoseArgumentCannotBeConvertedDoesNothing) {
+    startConnected();
+    {
+        DllMallocImport failing(FailLargeAllocations);
+        ASSERT_TRUE(failing.found());
+        host.call("DIAL", {std::wstring(2'000'000, L'0')});
+    }
+    EXPECT_GT(refusedAllocations, 0);
+    host.call("DIAL", {L"0311112222"});
+    ASSERT_TRUE(waitForLines(1));
+    EXPECT_EQ(server.receivedLines(), std::vector<std::string>{"|LINK|CALL      |R|0024|R|0212345678|0311112222|"});
 }
 
 }  // namespace
