@@ -1,6 +1,8 @@
 #include "base/local_time.h"
 
-#include <cstdio>
+#include <initializer_list>
+
+#include "base/text.h"
 
 namespace veltrane {
 
@@ -48,17 +50,32 @@ LocalTime FromSecondsSince1970(std::int64_t seconds) {
     return t;
 }
 
+void AppendStamp(std::string& out, const LocalTime& t) {
+    out += '[';
+    AppendZeroPadded(out, t.year, 4);
+    out += '-';
+    AppendZeroPadded(out, t.month, 2);
+    out += '-';
+    AppendZeroPadded(out, t.day, 2);
+    out += ' ';
+    AppendZeroPadded(out, t.hour, 2);
+    out += ':';
+    AppendZeroPadded(out, t.minute, 2);
+    out += ':';
+    AppendZeroPadded(out, t.second, 2);
+    out += ']';
+}
+
 std::string FormatStamp(const LocalTime& t) {
-    char text[48];
-    std::snprintf(text, sizeof text, "[%04d-%02d-%02d %02d:%02d:%02d]", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    std::string text;
+    AppendStamp(text, t);
     return text;
 }
 
 std::string FormatCompact(const LocalTime& t) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::string text;
+    AppendZeroPadded(text, t.year, 4);
+    for (const int part : {t.month, t.day, t.hour, t.minute, t.second}) AppendZeroPadded(text, part, 2);
     return text;
 }
 

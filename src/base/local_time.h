@@ -17,6 +17,7 @@ LocalTime FromSecondsSince1970(std::int64_t seconds);
 
 // "[YYYY-MM-DD HH:NN:SS]", the stamp of log lines and alerts.
 std::string FormatStamp(const LocalTime& time);
+void AppendStamp(std::string& out, const LocalTime& time);
 // "YYYYMMDDHHNNSS", the link's silence moment.
 std::string FormatCompact(const LocalTime& time);
 

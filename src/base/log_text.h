@@ -17,6 +17,8 @@ namespace veltrane {
 
 // The bytes with their control characters escaped as above.
 std::string EscapeControlCharacters(std::string_view text);
+// The same, appended to `out`.
+void AppendEscaped(std::string& out, std::string_view text);
 
 class LogText {
 public:

@@ -1,7 +1,6 @@
 #include "base/text.h"
 
 #include <charconv>
-#include <cstdio>
 
 namespace veltrane {
 
@@ -113,10 +112,24 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+void AppendZeroPadded(std::string& out, long long value, int digits) {
+    // By hand: printf cost more than the rest of a log line.
+    char reversed[24];
+    int count = 0;
+    unsigned long long rest = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+    do {
+        reversed[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0) out += '-';
+    if (digits > count) out.append(static_cast<std::size_t>(digits - count), '0');
+    while (count > 0) out += reversed[--count];
+}
+
 std::string ZeroPadded(long long value, int digits) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.*lld", digits, value);
-    return buffer;
+    std::string text;
+    AppendZeroPadded(text, value, digits);
+    return text;
 }
 
 std::string HexText(std::uint64_t value, int digits, bool lowerCase) {

@@ -78,5 +78,6 @@ std::string HexText(std::uint64_t value, int digits, bool lowerCase = false);
 
 // printf-style "%.4d": at least `digits` digits, zero-padded, sign first.
 std::string ZeroPadded(long long value, int digits);
+void AppendZeroPadded(std::string& out, long long value, int digits);
 
 }  // namespace veltrane

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "base/text.h"
 
 namespace veltrane {
@@ -73,6 +75,8 @@ TEST(ZeroPadded, PadsToAtLeastTheDigitsGiven) {
     EXPECT_EQ(ZeroPadded(0, 4), "0000");
     EXPECT_EQ(ZeroPadded(100000, 4), "100000");
     EXPECT_EQ(ZeroPadded(7, 2), "07");
+    EXPECT_EQ(ZeroPadded(-5, 4), "-0005");
+    EXPECT_EQ(ZeroPadded(LLONG_MIN, 2), "-9223372036854775808");
 }
 
 TEST(SplitHostPort, KeepsBracketsAndLeavesThePortToTheCaller) {
