@@ -27,6 +27,12 @@ struct Library {
     // config_user.ini: a save asked for in this turn, and what was written last.
     bool userSettingsDue = false;
     std::vector<std::string> userSettingsWritten;
+    // Log lines held by a LogBatch, and the file they go to.
+    struct PendingLog {
+        bool open = false;
+        std::string path;
+        std::string lines;
+    } pendingLog;
 };
 
 }  // namespace veltrane

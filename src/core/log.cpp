@@ -4,32 +4,86 @@
 
 namespace veltrane {
 
-std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::string_view name,
-                          const LogText& text) {
-    std::string line = FormatStamp(now);
+namespace {
+// A flood writes log lines by the ten thousand: each is put together in
+// one string, with as few allocations as it takes.
+void AppendLogLine(std::string& line, const LocalTime& now, std::string_view phoneNo, std::string_view name,
+                   const LogText& text) {
+    line.reserve(line.size() + 32 + phoneNo.size() + name.size() + text.escaped().size());
+    AppendStamp(line, now);
     if (text.blank()) {
-        line += EscapeControlCharacters(name);
+        AppendEscaped(line, name);
     } else {
-        line += EscapeControlCharacters(phoneNo);
+        AppendEscaped(line, phoneNo);
         line += ' ';
-        line += EscapeControlCharacters(name);
+        AppendEscaped(line, name);
         line += " => ";
         line += text.escaped();
     }
+}
+
+void AppendLogFileName(std::string& path, const LocalTime& now) {
+    AppendZeroPadded(path, now.day, 2);
+    path += "_dll.txt";
+}
+}  // namespace
+
+std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::string_view name,
+                          const LogText& text) {
+    std::string line;
+    AppendLogLine(line, now, phoneNo, name, text);
     return line;
 }
 
-std::string LogFileName(const LocalTime& now) { return ZeroPadded(now.day, 2) + "_dll.txt"; }
+std::string LogFileName(const LocalTime& now) {
+    std::string name;
+    AppendLogFileName(name, now);
+    return name;
+}
+
+namespace {
+void WritePending(Library& lib) {
+    Library::PendingLog& pending = lib.pendingLog;
+    if (!pending.lines.empty()) lib.os.files.appendToFile(pending.path, pending.lines);
+    pending.lines.clear();
+}
+}  // namespace
 
 void WriteLog(Library& lib, std::string_view name, const LogText& text) {
     try {
         const LocalTime now = lib.os.clock.now();
-        const std::string folder = lib.config.BasePath + "LOG\\";
-        lib.os.files.createFolders(folder);
-        lib.os.files.appendToFile(folder + LogFileName(now),
-                                  FormatLogLine(now, lib.config.PHONE_NO, name, text) + "\r\n");
+        std::string path = lib.config.BasePath;
+        path.reserve(path.size() + 16);
+        path += "LOG\\";
+        lib.os.files.createFolders(path);
+        AppendLogFileName(path, now);
+        Library::PendingLog& pending = lib.pendingLog;
+        if (!pending.open) {
+            std::string line;
+            AppendLogLine(line, now, lib.config.PHONE_NO, name, text);
+            line += "\r\n";
+            lib.os.files.appendToFile(path, line);
+            return;
+        }
+        if (path != pending.path) {  // midnight, or another base folder
+            WritePending(lib);
+            pending.path = std::move(path);
+        }
+        AppendLogLine(pending.lines, now, lib.config.PHONE_NO, name, text);
+        pending.lines += "\r\n";
     } catch (...) {
         // A log line is never worth more than the operation that writes it.
+    }
+}
+
+LogBatch::LogBatch(Library& lib) : lib_(lib), outermost_(!lib.pendingLog.open) { lib_.pendingLog.open = true; }
+
+LogBatch::~LogBatch() {
+    if (!outermost_) return;
+    lib_.pendingLog.open = false;
+    try {
+        WritePending(lib_);
+    } catch (...) {
     }
 }
 

@@ -21,4 +21,20 @@ std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::s
 // "DD_dll.txt" for the day of the month.
 std::string LogFileName(const LocalTime& now);
 
+// The lines logged while this lives go to the file together, in one write,
+// when it ends: one write for the handling of a received packet instead of
+// one per line, which is most of what a flood costs. What a batch holds is
+// written before anything the handling raised reaches the host.
+class LogBatch {
+public:
+    explicit LogBatch(Library& lib);
+    ~LogBatch();
+    LogBatch(const LogBatch&) = delete;
+    LogBatch& operator=(const LogBatch&) = delete;
+
+private:
+    Library& lib_;
+    bool outermost_;
+};
+
 }  // namespace veltrane

@@ -189,6 +189,7 @@ void HandUpReceived(Link& link, bool all) {
         }
         ReceivedPacket packet = std::move(link.received.front());
         link.received.pop_front();
+        const LogBatch lines(lib);
         LogPacket(lib, packet);
         // A link check's answer only renews the link.
         if (packet.frame && Trim(packet.frame->kind) != "CONNCT") link.events.packet(*packet.frame);

@@ -84,6 +84,26 @@ TEST_F(Log, SameDayOfAnotherMonthAppendsToTheSameFile) {
               "[2026-04-07 08:00:00] April => second\r\n");
 }
 
+TEST_F(Log, BatchWritesItsLinesInOneAppendPerFileWhenTheOutermostEnds) {
+    t.clock.time = {2026, 3, 7, 23, 59, 59};
+    {
+        const LogBatch outer(lib);
+        WriteLog(lib, "A");
+        {
+            const LogBatch inner(lib);
+            WriteLog(lib, "B");
+        }
+        EXPECT_TRUE(t.files.appended.empty());
+        t.clock.advance(1);
+        WriteLog(lib, "C");
+    }
+    EXPECT_EQ(t.files.appended, (Vec{"[2026-03-07 23:59:59]A\r\n[2026-03-07 23:59:59]B\r\n",
+                                     "[2026-03-08 00:00:00]C\r\n"}));
+    EXPECT_EQ(t.files.appendOrder, (Vec{file("07_dll.txt"), file("08_dll.txt")}));
+    WriteLog(lib, "D");  // no batch: at once
+    EXPECT_EQ(t.files.appended.size(), 3u);
+}
+
 TEST_F(Log, FolderIsCreatedAgainForEachLine) {
     WriteLog(lib, "A");
     EXPECT_TRUE(t.files.folders.count("C:\\Base\\LOG\\"));

@@ -413,6 +413,8 @@ TEST_F(LinkTest, AnyPacketCountsAsTheAnswer) {
 TEST_F(LinkTest, PacketsAreLoggedWhenHandledAndLinkCheckAnswersOnlyRenew) {
     startConnected();
     clock.advance(50);
+    std::size_t writtenBeforeTheEvent = 0;
+    host.onCallback = [&](const std::string&) { writtenBeforeTheEvent = files.appended.size(); };
     socket.receive(ServerPacket("CONNCT", "R", "R|0212345678|") + "|LINK|CALL|R|x|\r\n" +
                    ServerPacket("INFO", "R", "I|notice|"));
     EXPECT_EQ(link.nextCheckTime, "20261209103150");
@@ -423,6 +425,9 @@ TEST_F(LinkTest, PacketsAreLoggedWhenHandledAndLinkCheckAnswersOnlyRenew) {
               "|LINK|INFO      |R|0009|I|notice|\rMsgPacket:LINK\rMsgKind:INFO      \rMsgResult:R"
               "\rMsgSize:0009\rMsgBody:I|notice|");
     EXPECT_EQ(events(), (Strings{"|SMSG|information|important|notice|"}));
+    // Each packet's lines in one write, all of them before its event.
+    EXPECT_EQ(files.appended.size(), 3u);
+    EXPECT_EQ(writtenBeforeTheEvent, 3u);
 
     clock.advance(5);
     socket.receive("no marker here\r\n");

@@ -218,12 +218,24 @@ void TestLibrary::startConnected(const std::string& phoneNo) {
 }
 
 std::vector<std::string> TestLibrary::logLines() const {
+    // An append holds one line, or a batch of them: each starts with its
+    // stamp, "[YYYY-MM-DD HH:NN:SS]".
+    const auto stampAt = [](const std::string& bytes, std::size_t at) {
+        return bytes.size() >= at + 21 && bytes[at] == '[' && bytes[at + 20] == ']' && bytes[at + 5] == '-';
+    };
     std::vector<std::string> lines;
     for (const std::string& bytes : files.appended) {
-        std::string line = bytes;
-        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) line.resize(line.size() - 2);
-        if (line.size() >= 21 && line[0] == '[') line.erase(0, 21);
-        lines.push_back(line);
+        std::size_t begin = 0;
+        while (begin < bytes.size()) {
+            std::size_t end = bytes.find("\r\n", begin);
+            while (end != std::string::npos && end + 2 < bytes.size() && !stampAt(bytes, end + 2))
+                end = bytes.find("\r\n", end + 2);
+            if (end == std::string::npos) end = bytes.size();
+            std::string line = bytes.substr(begin, end - begin);
+            if (stampAt(line, 0)) line.erase(0, 21);
+            lines.push_back(line);
+            begin = end + 2;
+        }
     }
     return lines;
 }
