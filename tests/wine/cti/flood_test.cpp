@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "harness/child_process.h"
 #include "harness/cti_fixture.h"
 
 namespace veltrane::wine {
@@ -153,6 +154,77 @@ TEST_F(CtiFlood, FloodWrittenAtOnceLeavesTheHostTimerTicking) {
     longest = std::max(longest, ended - last);
     // The bar is 100 ms; this bound leaves room for a machine busy with other tests.
     EXPECT_LT(longest, 700ms) << "drained in " << std::chrono::duration<double>(ended - started).count() << " s";
+}
+
+// Child: args[0] is the base folder; writes its process id to args[2], then
+// records each event it is given in args[1], one write each (so what it
+// recorded survives the kill), and runs its loop until it is killed.
+VELTRANE_CHILD_SCENARIO(FloodedUntilKilled) {
+    WriteFileBytes(args.at(2), std::to_string(::GetCurrentProcessId()));
+    const HANDLE events = ::CreateFileW(args.at(1).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    TestHost host;
+    host.onCallback = [events](const std::string& text) {
+        const std::string line = text + "\n";
+        DWORD written = 0;
+        ::WriteFile(events, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    };
+    host.start(args.at(0));
+    host.waitFor([] { return false; }, 60s);
+    return 10;
+}
+
+// A host killed in the middle of a flood leaves a log of whole lines, with
+// the lines of every event it was given.
+TEST(CtiFloodKilled, LogHoldsWholeLinesAndTheLinesOfEveryEventDelivered) {
+    TempFolder base;
+    FakeCtiServer server;
+    WriteConfig(base.path(), "127.0.0.1", server.port());
+    WriteIni(base.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
+    WriteIni(base.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
+    const std::wstring eventsFile = base.path() + L"events.txt";
+    const std::wstring pidFile = base.path() + L"pid.txt";
+    std::thread child([&] { RunChild("FloodedUntilKilled", {base.path(), eventsFile, pidFile}, 60000); });
+    const auto waitUntil = [](const auto& done) {
+        for (auto end = Clock::now() + 20s; !done() && Clock::now() < end;) ::Sleep(5);
+        return done();
+    };
+    const auto delivered = [&] {
+        std::vector<std::string> events;
+        const std::string bytes = ReadFileBytes(eventsFile);
+        for (std::size_t at = 0, end; (end = bytes.find('\n', at)) != std::string::npos; at = end + 1)
+            if (bytes.compare(at, 18, Event("information|")) == 0) events.push_back(bytes.substr(at, end - at));
+        return events;
+    };
+    const bool connected = waitUntil([&] { return server.clientConnected(); });
+    std::string flood;
+    for (int i = 0; i < 20000; ++i) flood += ServerPacket("INFO", "S", "N|" + std::to_string(i) + "|");
+    std::thread writer([&] { server.send(flood); });
+    const bool flooding = waitUntil([&] { return delivered().size() >= 1000; });
+    const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, std::stoul("0" + ReadFileBytes(pidFile)));
+    ASSERT_NE(process, nullptr);
+    ::TerminateProcess(process, 7);
+    ::CloseHandle(process);
+    child.join();
+    server.closeClient();
+    writer.join();
+    ASSERT_TRUE(connected);
+    ASSERT_TRUE(flooding);
+
+    // Whole lines: each starts with its stamp and ends with CR LF.
+    const std::string log = ReadFileBytes(TodayLogFile(base.path()));
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+    for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+        EXPECT_TRUE(end - at > 21 && log[at] == '[' && log[at + 20] == ']') << log.substr(at, end - at);
+    const std::vector<std::string> given = delivered();
+    const std::vector<std::string> logged = LogTexts(base.path(), "SEND_MSG");
+    std::vector<std::string> informations;
+    for (const std::string& text : logged)
+        if (text.rfind(Event("information|"), 0) == 0) informations.push_back(text);
+    ASSERT_GE(informations.size(), given.size());
+    EXPECT_TRUE(std::equal(given.begin(), given.end(), informations.begin()));
+    EXPECT_LT(given.size(), 20000u) << "the flood had drained before the kill";
 }
 
 }  // namespace
