@@ -86,6 +86,8 @@ TEST_F(PhoneInput, WaitEventTakesEachEventOnceWhateverItsTimeout) {
 TEST_F(PhoneInput, WaitEventKeepsTheNewestEventsWhenFull) {
     // No CTI address: each dial fails at once with its number in the event.
     TempFolder offline;
+    // A port of its own: 12209 may be another test's.
+    WriteIni(offline.path() + L"config.ini", "Connect", "WEB_PORT", std::to_string(FreeLoopbackPort()));
     WriteIni(offline.path() + L"config_user.ini", "Connect", "IS_POPUP_SHOW", "N");
     WriteIni(offline.path() + L"config_user.ini", "MyInfo", "PHONE_NO", "0212345678");
     EXPECT_EQ(phone->call(L"WaitEvent", {Number(0)}).value.text(), L"");
