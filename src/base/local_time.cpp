@@ -1,6 +1,7 @@
 #include "base/local_time.h"
 
-#include <initializer_list>
+#include <iterator>
+#include <string_view>
 
 #include "base/text.h"
 
@@ -50,19 +51,20 @@ LocalTime FromSecondsSince1970(std::int64_t seconds) {
     return t;
 }
 
+namespace {
+// The six fields, year first, each after its separator in `separators`
+// (none where it runs out).
+void AppendFields(std::string& out, const LocalTime& t, std::string_view separators) {
+    const int fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second};
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (i < separators.size()) out += separators[i];
+        AppendZeroPadded(out, fields[i], i == 0 ? 4 : 2);
+    }
+}
+}  // namespace
+
 void AppendStamp(std::string& out, const LocalTime& t) {
-    out += '[';
-    AppendZeroPadded(out, t.year, 4);
-    out += '-';
-    AppendZeroPadded(out, t.month, 2);
-    out += '-';
-    AppendZeroPadded(out, t.day, 2);
-    out += ' ';
-    AppendZeroPadded(out, t.hour, 2);
-    out += ':';
-    AppendZeroPadded(out, t.minute, 2);
-    out += ':';
-    AppendZeroPadded(out, t.second, 2);
+    AppendFields(out, t, "[-- ::");
     out += ']';
 }
 
@@ -74,8 +76,7 @@ std::string FormatStamp(const LocalTime& t) {
 
 std::string FormatCompact(const LocalTime& t) {
     std::string text;
-    AppendZeroPadded(text, t.year, 4);
-    for (const int part : {t.month, t.day, t.hour, t.minute, t.second}) AppendZeroPadded(text, part, 2);
+    AppendFields(text, t, "");
     return text;
 }
 

@@ -26,6 +26,12 @@ void AppendLogFileName(std::string& path, const LocalTime& now) {
     AppendZeroPadded(path, now.day, 2);
     path += "_dll.txt";
 }
+
+void WritePending(Library& lib) {
+    Library::PendingLog& pending = lib.pendingLog;
+    if (!pending.lines.empty()) lib.os.files.appendToFile(pending.path, pending.lines);
+    pending.lines.clear();
+}
 }  // namespace
 
 std::string FormatLogLine(const LocalTime& now, std::string_view phoneNo, std::string_view name,
@@ -41,14 +47,6 @@ std::string LogFileName(const LocalTime& now) {
     return name;
 }
 
-namespace {
-void WritePending(Library& lib) {
-    Library::PendingLog& pending = lib.pendingLog;
-    if (!pending.lines.empty()) lib.os.files.appendToFile(pending.path, pending.lines);
-    pending.lines.clear();
-}
-}  // namespace
-
 void WriteLog(Library& lib, std::string_view name, const LogText& text) {
     try {
         const LocalTime now = lib.os.clock.now();
@@ -58,19 +56,15 @@ void WriteLog(Library& lib, std::string_view name, const LogText& text) {
         lib.os.files.createFolders(path);
         AppendLogFileName(path, now);
         Library::PendingLog& pending = lib.pendingLog;
-        if (!pending.open) {
-            std::string line;
-            AppendLogLine(line, now, lib.config.PHONE_NO, name, text);
-            line += "\r\n";
-            lib.os.files.appendToFile(path, line);
-            return;
-        }
-        if (path != pending.path) {  // midnight, or another base folder
+        if (pending.open && path != pending.path) {  // midnight, or another base folder
             WritePending(lib);
-            pending.path = std::move(path);
+            pending.path = path;
         }
-        AppendLogLine(pending.lines, now, lib.config.PHONE_NO, name, text);
-        pending.lines += "\r\n";
+        std::string line;
+        std::string& out = pending.open ? pending.lines : line;
+        AppendLogLine(out, now, lib.config.PHONE_NO, name, text);
+        out += "\r\n";
+        if (!pending.open) lib.os.files.appendToFile(path, line);
     } catch (...) {
         // A log line is never worth more than the operation that writes it.
     }
